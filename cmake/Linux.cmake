@@ -40,4 +40,12 @@ if(VMKT_TESTS)
       DISCOVERY_MODE PRE_TEST
       PROPERTIES TIMEOUT 120 LABELS linux)
   endforeach()
+
+  # The victim of the interrupted-write test, and the desktop entry reader.
+  add_executable(vmkt_registry_writer ${VMKT_SOURCE_ROOT}/tests/linux/registry_writer.cpp)
+  target_link_libraries(vmkt_registry_writer PRIVATE vmkt_linux)
+  add_dependencies(vmkt_registry_linux_test vmkt_registry_writer)
+  target_compile_definitions(vmkt_registry_linux_test PRIVATE
+    VMKT_REGISTRY_WRITER="$<TARGET_FILE:vmkt_registry_writer>"
+    VMKT_TEST_SOURCE_DIR="${VMKT_SOURCE_ROOT}/tests/linux")
 endif()
