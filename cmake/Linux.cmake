@@ -34,18 +34,22 @@ if(VMKT_TESTS)
   # a temporary directory of its own, so the tests can run in parallel.
   foreach(_vmkt_test sound_pulse registry_linux system_linux)
     add_executable(vmkt_${_vmkt_test}_test ${VMKT_SOURCE_ROOT}/tests/linux/${_vmkt_test}_test.cpp)
-    target_link_libraries(vmkt_${_vmkt_test}_test PRIVATE
-      vmkt_linux vmkt_linux_test_support GTest::gtest_main)
+    target_link_libraries(vmkt_${_vmkt_test}_test PRIVATE vmkt_linux vmkt_linux_test_support)
+    target_compile_definitions(vmkt_${_vmkt_test}_test PRIVATE
+      VMKT_TEST_SOURCE_DIR="${VMKT_SOURCE_ROOT}/tests/linux")
     gtest_discover_tests(vmkt_${_vmkt_test}_test
       DISCOVERY_MODE PRE_TEST
       PROPERTIES TIMEOUT 120 LABELS linux)
   endforeach()
+  target_link_libraries(vmkt_sound_pulse_test PRIVATE GTest::gtest_main)
+  target_link_libraries(vmkt_registry_linux_test PRIVATE GTest::gtest_main)
+  # Has a main of its own, with a Qt application object.
+  target_link_libraries(vmkt_system_linux_test PRIVATE GTest::gtest PkgConfig::VMKT_XLIBS)
 
-  # The victim of the interrupted-write test, and the desktop entry reader.
+  # The victim of the interrupted-write test.
   add_executable(vmkt_registry_writer ${VMKT_SOURCE_ROOT}/tests/linux/registry_writer.cpp)
   target_link_libraries(vmkt_registry_writer PRIVATE vmkt_linux)
   add_dependencies(vmkt_registry_linux_test vmkt_registry_writer)
   target_compile_definitions(vmkt_registry_linux_test PRIVATE
-    VMKT_REGISTRY_WRITER="$<TARGET_FILE:vmkt_registry_writer>"
-    VMKT_TEST_SOURCE_DIR="${VMKT_SOURCE_ROOT}/tests/linux")
+    VMKT_REGISTRY_WRITER="$<TARGET_FILE:vmkt_registry_writer>")
 endif()
