@@ -5,9 +5,7 @@
 #include <QString>
 
 #include <filesystem>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 // Xlib's macros (Bool, Status, None, ...) clash with Qt: keep it last.
 #include <X11/Xlib.h>
@@ -17,35 +15,26 @@ namespace vmkt {
 
 namespace {
 
-// Calls a method of logind's manager on a thread of its own: connecting to a
-// bus that does not answer can take the bus library's full timeout, and the
-// caller must not wait for that. The call goes out with no reply expected, so
-// a refusal changes nothing here.
+// Calls a method of logind's manager with no reply expected: nothing waits
+// for logind, and a refusal changes nothing here. Connecting fails at once
+// when there is no bus.
 void callLogind(const char *method) {
-    try {
-        std::thread([method] {
-            // One connection of our own, made again once it is lost (the
-            // shared system bus connection is never retried after a failure).
-            static std::mutex mutex;
-            const QString name = QStringLiteral("vmkt-logind");
-            std::lock_guard lock(mutex);
-            QDBusConnection bus(name);
-            if (!bus.isConnected()) {
-                QDBusConnection::disconnectFromBus(name);
-                bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
-            }
-            if (!bus.isConnected()) {
-                return;
-            }
-            QDBusMessage call = QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                QStringLiteral("org.freedesktop.login1.Manager"), QString::fromLatin1(method));
-            call << false; // interactive: no authentication dialog
-            bus.send(call);
-        }).detach();
-    } catch (const std::system_error &) {
-        // No thread to be had: nothing happens, as with no bus.
+    // A connection of our own, made again once lost: the shared system bus
+    // connection is never retried after a failure.
+    const QString name = QStringLiteral("vmkt-logind");
+    QDBusConnection bus(name);
+    if (!bus.isConnected()) {
+        QDBusConnection::disconnectFromBus(name);
+        bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
     }
+    if (!bus.isConnected()) {
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QString::fromLatin1(method));
+    call << false; // interactive: no authentication dialog
+    bus.send(call);
 }
 
 int ignoreXError(Display *, XErrorEvent *) {
