@@ -201,21 +201,32 @@ protected:
 
     void TearDown() override {
         recorder_.reset();
+        if (keepAlive_) {
+            keepAlive_->stopAll();
+            test::waitUntil([this] { return keepAlive_->livePlayers() == 0; }, 2s);
+        }
         if (server_) {
             server_->stop(SIGTERM);
         }
     }
 
     // Starts recording the sink's monitor and waits until samples arrive.
+    // Silence played all along by an output of its own keeps the monitor
+    // streaming, so the recording keeps pace with the clock.
     void startRecording() {
-        recordFile_ = *dir_ / "rec.wav";
+        if (!keepAlive_) {
+            static const std::vector<std::uint8_t> silence(2205, 128);
+            keepAlive_ = std::make_unique<PulseSoundOutput>();
+            keepAlive_->play(pcm(1, 22050, 8), silence, true);
+        }
+        recordFile_ = *dir_ / ("rec" + std::to_string(++recordings_) + ".wav");
         recorder_ = std::make_unique<test::Process>(
             std::vector<std::string>{"parec", "-d", "t.monitor", "--format=u8", "--rate=22050",
                                      "--channels=1", "--file-format=wav", "--latency-msec=10",
                                      recordFile_},
             *dir_ / "parec.log");
         ASSERT_TRUE(recorder_->started());
-        ASSERT_TRUE(test::waitUntil([this] { return recordedBytes() > 1000; }, 5s))
+        ASSERT_TRUE(test::waitUntil([this] { return recordedBytes() > 2205; }, 5s))
             << "no samples from the monitor";
     }
 
@@ -224,7 +235,13 @@ protected:
         return stat(recordFile_.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
     }
 
+    // Stops the recording once it holds all that was mixed until now: the
+    // monitor streams on, so half a second more of it means the recorder has
+    // caught up, however far behind it was.
     Recording stopRecording() {
+        const long target = recordedBytes() + static_cast<long>(kRecordRate / 2);
+        EXPECT_TRUE(test::waitUntil([&] { return recordedBytes() >= target; }, 10s))
+            << "the monitor stopped streaming";
         recorder_->stop(SIGINT);
         recorder_.reset();
         if (const char *keep = std::getenv("VMKT_KEEP_RECORDING")) {
@@ -241,7 +258,9 @@ protected:
     std::unique_ptr<test::TempDir> dir_;
     std::unique_ptr<test::Process> server_;
     std::unique_ptr<test::Process> recorder_;
+    std::unique_ptr<PulseSoundOutput> keepAlive_;
     std::string recordFile_;
+    int recordings_ = 0;
 };
 
 struct FormatCase {
@@ -329,13 +348,8 @@ TEST_F(PulseTest, LoopedPlayerStartsAgainFromTheFirstSample) {
 
 TEST_F(PulseTest, StopAllSilencesEveryPlayerWithin50ms) {
     const WaveFormat f = pcm(1, 22050, 8);
-    // Silence played by a second output keeps the monitor streaming, so the
-    // recording's length keeps pace with the clock after the stop.
-    const std::vector<std::uint8_t> silence(2205, 128);
     const auto toneA = encode(f, tone(22050, 1002.27, 4400, 0.5));
     const auto toneB = encode(pcm(2, 44100, 16), tone(44100, 660, 8820, 0.3));
-    PulseSoundOutput keepAlive;
-    keepAlive.play(f, silence, true);
     startRecording();
 
     // Samples written so far, against the clock, every millisecond.
@@ -361,7 +375,6 @@ TEST_F(PulseTest, StopAllSilencesEveryPlayerWithin50ms) {
     poller.join();
     EXPECT_LT(stopCallMs, 100) << "stopAll must return at once";
     EXPECT_TRUE(test::waitUntil([&] { return out.livePlayers() == 0; }, 1s));
-    keepAlive.stopAll();
     const Recording rec = stopRecording();
 
     // The clock time of the first sample: a sample reaches the file no sooner
