@@ -34,8 +34,12 @@ void Program::闹铃响起() {
         弹出气泡();
 }
 
-void Program::显示到时提示() { 标签2.setCaption("注意：到时间了！"); }
+void Program::显示到时提示() {
+    标签2.setCaption("注意：到时间了！");
+}
 
-void Program::弹出气泡() { platform().ui.balloon("Vemko提醒：", "注意，到时间了！！！", 1, 0); }
+void Program::弹出气泡() {
+    platform().ui.balloon("Vemko提醒：", "注意，到时间了！！！", 1, 0);
+}
 
 } // namespace vmkt

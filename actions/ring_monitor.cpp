@@ -24,7 +24,9 @@ void Program::监视变量周期() {
 
 namespace {
 
-Colour toggled(Colour c) { return c == kBlack ? kRed : kBlack; }
+Colour toggled(Colour c) {
+    return c == kBlack ? kRed : kBlack;
+}
 
 } // namespace
 

@@ -17,7 +17,9 @@ std::uint16_t le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-bool isId(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+bool isId(const std::uint8_t* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
 
 } // namespace
 
@@ -75,6 +77,8 @@ void Program::播放片段(Clip clip, bool looped) {
         platform().sound.play(wave->format, wave->samples, looped);
 }
 
-void Program::停止全部声音() { platform().sound.stopAll(); }
+void Program::停止全部声音() {
+    platform().sound.stopAll();
+}
 
 } // namespace vmkt

@@ -14,8 +14,8 @@ void HeadlessSound::play(const WaveFormat& format, std::span<const std::uint8_t>
         const std::uint64_t bytesPerSecond =
             format.avgBytesPerSec ? format.avgBytesPerSec : std::uint64_t{1};
         // Rounded up: a player sounds until its last sample has been played.
-        const auto lengthMs =
-            static_cast<std::int64_t>((samples.size() * 1000 + bytesPerSecond - 1) / bytesPerSecond);
+        const auto lengthMs = static_cast<std::int64_t>(
+            (samples.size() * 1000 + bytesPerSecond - 1) / bytesPerSecond);
         p.endMs = looped ? std::numeric_limits<std::int64_t>::max() : start + lengthMs;
     }
     players_.push_back(p);

@@ -20,7 +20,9 @@ void run(const Handler& handler) {
 Control::Control(Model& model, Kind kind, std::string name, Rect place)
     : model_(model), kind_(kind), name_(std::move(name)), place_(place) {}
 
-void Control::changed(Prop prop) { model_.notify(*this, prop); }
+void Control::changed(Prop prop) {
+    model_.notify(*this, prop);
+}
 
 // ---- window ----------------------------------------------------------------
 
@@ -74,14 +76,17 @@ bool EditBox::acceptsTyped(std::string_view character) {
            ((character[0] >= '0' && character[0] <= '9') || character[0] == '-');
 }
 
-void EditBox::userEdit(Text text) { setText(std::move(text)); }
+void EditBox::userEdit(Text text) {
+    setText(std::move(text));
+}
 
-void EditBox::userDoubleClick() { run(onDoubleClicked); }
+void EditBox::userDoubleClick() {
+    run(onDoubleClicked);
+}
 
 // ---- label -----------------------------------------------------------------
 
-Label::Label(Model& model, std::string name, Rect place, Text caption, bool visible,
-             bool centred)
+Label::Label(Model& model, std::string name, Rect place, Text caption, bool visible, bool centred)
     : Control(model, Kind::Label, std::move(name), place), caption_(std::move(caption)),
       visible_(visible), centred_(centred) {}
 
@@ -145,7 +150,9 @@ void Button::setTip(Text tip) {
     changed(Prop::Tip);
 }
 
-void Button::userClick() { run(onClicked); }
+void Button::userClick() {
+    run(onClicked);
+}
 
 // ---- timer -----------------------------------------------------------------
 
@@ -165,9 +172,13 @@ void Timer::setPeriod(std::int64_t v) {
 
 TrayIcon::TrayIcon(Model& model) : Control(model, Kind::TrayIcon, "托盘图标1") {}
 
-void TrayIcon::userDoubleClick() { run(onDoubleClicked); }
+void TrayIcon::userDoubleClick() {
+    run(onDoubleClicked);
+}
 
-void TrayIcon::userRightRelease() { run(onRightReleased); }
+void TrayIcon::userRightRelease() {
+    run(onRightReleased);
+}
 
 // ---- menu item -------------------------------------------------------------
 
@@ -214,26 +225,28 @@ Model::Model(TimerService& timers)
       时钟倒计(*this, "时钟倒计", TimerId::倒计), 时钟指定(*this, "时钟指定", TimerId::指定),
       时钟整点(*this, "时钟整点", TimerId::整点), 时钟闪烁(*this, "时钟闪烁", TimerId::闪烁),
       时钟监视变量(*this, "时钟监视变量", TimerId::监视变量), 托盘图标1(*this),
-      右键(*this, "右键", 0, true), 显示界面(*this, "显示界面", 1),
-      软件设置(*this, "软件设置", 1), 随系统启动(*this, "随系统启动", 2),
-      气泡提醒(*this, "气泡提醒", 2), 分隔线1(*this, "-", 2),
+      右键(*this, "右键", 0, true), 显示界面(*this, "显示界面", 1), 软件设置(*this, "软件设置", 1),
+      随系统启动(*this, "随系统启动", 2), 气泡提醒(*this, "气泡提醒", 2), 分隔线1(*this, "-", 2),
       无操作时长鸣(*this, "无操作时长鸣", 2), 设置闹铃时长(*this, "设置闹铃时长", 2),
       分隔线2(*this, "-", 1), 停止(*this, "停止", 1), 分隔线3(*this, "-", 1),
-      关于(*this, "关于", 1), 退出软件(*this, "退出软件", 1), timerService_(timers),
-      timers_{&时钟倒计, &时钟指定, &时钟整点, &时钟闪烁, &时钟监视变量} {
+      关于(*this, "关于", 1), 退出软件(*this, "退出软件", 1),
+      timerService_(timers), timers_{&时钟倒计, &时钟指定, &时钟整点, &时钟闪烁, &时钟监视变量} {
     for (Control* c : std::initializer_list<Control*>{
              &窗口, &组合框1, &标签设定, &标签2, &时1, &分1, &秒1, &组合框声音, &外形框1,
              &超级按钮开始, &超级按钮最小化, &超级按钮1, &标签闹铃时长, &时钟倒计, &时钟指定,
              &时钟整点, &时钟闪烁, &时钟监视变量, &托盘图标1})
         add(*c);
-    for (MenuItem* m : {&右键, &显示界面, &软件设置, &随系统启动, &气泡提醒, &分隔线1, &无操作时长鸣,
-                        &设置闹铃时长, &分隔线2, &停止, &分隔线3, &关于, &退出软件}) {
+    for (MenuItem* m :
+         {&右键, &显示界面, &软件设置, &随系统启动, &气泡提醒, &分隔线1, &无操作时长鸣,
+          &设置闹铃时长, &分隔线2, &停止, &分隔线3, &关于, &退出软件}) {
         add(*m);
         menu_.push_back(m);
     }
 }
 
-void Model::add(Control& control) { controls_.push_back(&control); }
+void Model::add(Control& control) {
+    controls_.push_back(&control);
+}
 
 Control* Model::find(std::string_view name) const {
     if (name == "-")

@@ -3,8 +3,7 @@
 namespace vmkt {
 
 HeadlessPlatform::HeadlessPlatform()
-    : sound_([this] { return now_; }),
-      platform_{*this, *this, *this, sound_, registry_, *this} {}
+    : sound_([this] { return now_; }), platform_{*this, *this, *this, sound_, registry_, *this} {}
 
 void HeadlessPlatform::attach(Model& model) {
     model_ = &model;
@@ -17,7 +16,9 @@ void HeadlessPlatform::setPeriod(TimerId timer, int periodMs) {
     t.due = now_ + periodMs;
 }
 
-void HeadlessPlatform::advance(std::int64_t ms) { runUntil(now_ + (ms > 0 ? ms : 0)); }
+void HeadlessPlatform::advance(std::int64_t ms) {
+    runUntil(now_ + (ms > 0 ? ms : 0));
+}
 
 void HeadlessPlatform::runUntil(std::int64_t target) {
     while (!(model_ && model_->destroyed())) {

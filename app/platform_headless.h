@@ -113,8 +113,7 @@ private:
         std::int64_t due = 0;
     };
     void runUntil(std::int64_t target);
-    std::optional<Answer> nextAnswer(const std::string& title, const std::string& text,
-                                     bool input);
+    std::optional<Answer> nextAnswer(const std::string& title, const std::string& text, bool input);
     void waitInBox(std::int64_t ms);
 
     std::int64_t now_ = 0;

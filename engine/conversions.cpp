@@ -12,7 +12,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not
 // one (a stray continuation byte, a truncated or overlong sequence).
@@ -182,7 +184,9 @@ double 文本转数值(std::string_view input) {
     return negative ? -value : value;
 }
 
-std::string 整数转文本(std::int32_t value) { return std::to_string(value); }
+std::string 整数转文本(std::int32_t value) {
+    return std::to_string(value);
+}
 
 std::string 数值转文本(double value) {
     char buffer[64];
@@ -205,8 +209,8 @@ std::int32_t 数值转整数(double value) {
 
 std::int32_t 计算毫秒(std::int32_t hour, std::int32_t minute, std::int32_t second) {
     // Every intermediate value fits in 64 bits exactly; the wrap comes once.
-    const std::int64_t sum = std::int64_t{hour} * 3600000 + std::int64_t{minute} * 60000 +
-                             std::int64_t{second} * 1000;
+    const std::int64_t sum =
+        std::int64_t{hour} * 3600000 + std::int64_t{minute} * 60000 + std::int64_t{second} * 1000;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(sum)));
 }
 

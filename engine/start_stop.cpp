@@ -11,9 +11,10 @@ void Program::开始按钮单击() {
         // about before anything starts.
         const double seconds = 文本转数值(标签闹铃时长.caption());
         if (seconds - 3.0 <= 0.0000001) {
-            const BoxAnswer answer = platform().ui.messageBox(
-                "你的闹钟响铃时间太短，只有 " + 标签闹铃时长.caption() + " 秒，点“是”继续，点“否”返回操作。",
-                "响铃时间过短", BoxStyle::YesNoQuestion);
+            const BoxAnswer answer =
+                platform().ui.messageBox("你的闹钟响铃时间太短，只有 " + 标签闹铃时长.caption() +
+                                             " 秒，点“是”继续，点“否”返回操作。",
+                                         "响铃时间过短", BoxStyle::YesNoQuestion);
             if (answer != BoxAnswer::Yes)
                 return;
         }
@@ -48,7 +49,8 @@ void Program::开始按钮单击() {
 
     if (组合框1.text() == "倒计") {
         if (超级按钮开始.caption() == "开始") {
-            倒计剩余毫秒 = 计算毫秒(文本转整数(时1.text()), 文本转整数(分1.text()), 文本转整数(秒1.text()));
+            倒计剩余毫秒 =
+                计算毫秒(文本转整数(时1.text()), 文本转整数(分1.text()), 文本转整数(秒1.text()));
             标签2.setCaption("剩余：" + 毫秒到文本(倒计剩余毫秒));
             时钟倒计.setPeriod(1000);
             超级按钮开始.setCaption("停止");

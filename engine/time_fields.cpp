@@ -23,11 +23,14 @@ void Program::时间框文本改变(EditBox& box) {
         box.setText("0");
 }
 
-void Program::时间框双击(EditBox& box) { box.setText("0"); }
+void Program::时间框双击(EditBox& box) {
+    box.setText("0");
+}
 
 // Each clock text reads the clock once.
 std::string Program::当前小时文本() {
-    return 整数转文本(static_cast<std::int32_t>(timeOfDayMs(platform().clock.localMillis()) / 3600000));
+    return 整数转文本(
+        static_cast<std::int32_t>(timeOfDayMs(platform().clock.localMillis()) / 3600000));
 }
 
 std::string Program::当前分钟文本() {

@@ -46,8 +46,7 @@ bool HeadlessRegistry::writeText(RegRoot root, const std::string& key, const std
     return true;
 }
 
-bool HeadlessRegistry::deleteValue(RegRoot root, const std::string& key,
-                                   const std::string& name) {
+bool HeadlessRegistry::deleteValue(RegRoot root, const std::string& key, const std::string& name) {
     if (denied_[index(root)])
         return false;
     auto& keys = keys_[index(root)];

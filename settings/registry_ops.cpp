@@ -38,6 +38,8 @@ bool Program::删除注册表项(RegRoot root, const std::string& path) {
     return platform().registry.deleteKey(root, path);
 }
 
-std::string Program::程序路径() { return platform().system.programPath(); }
+std::string Program::程序路径() {
+    return platform().system.programPath();
+}
 
 } // namespace vmkt

@@ -455,8 +455,7 @@ private:
         if (what == "running") {
             need(2);
             const bool exited = program_ && program_->destroyed();
-            return check(program_ && !exited, "running",
-                         !program_ ? "not started" : "exited 0");
+            return check(program_ && !exited, "running", !program_ ? "not started" : "exited 0");
         }
         if (what == "倒计剩余毫秒" || what == "闹铃剩余秒数") {
             need(3);
@@ -540,7 +539,8 @@ private:
             return check(false, "played " + clipName + " " + way, "no player");
         const auto& last = players.back();
         std::string found = "another sound";
-        for (const auto& [clip, n] : {std::pair{铃声0, "铃声0"}, {铃声1, "铃声1"}, {铃声2, "铃声2"}})
+        for (const auto& [clip, n] :
+             {std::pair{铃声0, "铃声0"}, {铃声1, "铃声1"}, {铃声2, "铃声2"}})
             if (last.samples.data() >= clip.data() &&
                 last.samples.data() < clip.data() + clip.size())
                 found = n;
@@ -557,7 +557,9 @@ private:
             if (count() != 3 + n + 1)
                 throw StepError{fn + " takes " + std::to_string(n) + " argument(s)"};
         };
-        auto i32 = [&](std::size_t i) { return static_cast<std::int32_t>(integer(i)); };
+        auto i32 = [&](std::size_t i) {
+            return static_cast<std::int32_t>(integer(i));
+        };
         auto call = "fn " + fn;
         if (fn == "文本转整数") {
             arity(1);

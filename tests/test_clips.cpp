@@ -16,8 +16,8 @@ namespace vmkt {
 namespace {
 
 struct ClipCase {
-    const char *name;
-    const Clip *clip;
+    const char* name;
+    const Clip* clip;
     std::size_t total;
     std::uint32_t samples;
 };
@@ -40,7 +40,7 @@ std::uint32_t u32(Clip c, std::size_t at) {
 }
 
 std::string tag(Clip c, std::size_t at) {
-    return std::string(reinterpret_cast<const char *>(c.data() + at), 4);
+    return std::string(reinterpret_cast<const char*>(c.data() + at), 4);
 }
 
 Clip samplesOf(Clip c) {
@@ -48,7 +48,7 @@ Clip samplesOf(Clip c) {
 }
 
 TEST(Clips, AreCompleteEightBitMonoWaveFiles) {
-    for (const ClipCase &tc : kClips) {
+    for (const ClipCase& tc : kClips) {
         SCOPED_TRACE(tc.name);
         const Clip c = *tc.clip;
         ASSERT_EQ(c.size(), tc.total);
@@ -75,7 +75,7 @@ TEST(Clips, AreCompleteEightBitMonoWaveFiles) {
 }
 
 TEST(Clips, AreAudibleUnclippedAndLoopWithoutAClick) {
-    for (const ClipCase &tc : kClips) {
+    for (const ClipCase& tc : kClips) {
         SCOPED_TRACE(tc.name);
         ASSERT_EQ(tc.clip->size(), tc.total);
         const Clip s = samplesOf(*tc.clip);
@@ -161,8 +161,8 @@ double strongestFrequency(Clip s) {
 TEST(Clips, CallsSoundTheirNotesInOrder) {
     constexpr double kE6 = 1318.51, kB5 = 987.77, kE5 = 659.26, kC5 = 523.25;
     const struct {
-        const char *name;
-        const Clip *clip;
+        const char* name;
+        const Clip* clip;
         std::vector<double> notes;
     } cases[] = {
         // A high and a low tone a fourth apart, trilled twice per second.
@@ -170,7 +170,7 @@ TEST(Clips, CallsSoundTheirNotesInOrder) {
         // The cuckoo falls a major third.
         {"铃声1", &铃声1, {kE5, kC5}},
     };
-    for (const auto &tc : cases) {
+    for (const auto& tc : cases) {
         SCOPED_TRACE(tc.name);
         const std::vector<Clip> found = bursts(samplesOf(*tc.clip));
         ASSERT_EQ(found.size(), tc.notes.size());

@@ -4,7 +4,9 @@
 
 namespace vmkt {
 
-void Program::最小化按钮单击() { 窗口.setVisible(false); }
+void Program::最小化按钮单击() {
+    窗口.setVisible(false);
+}
 
 void Program::关闭按钮单击() {
     if (超级按钮开始.caption() == "停止") {
