@@ -59,9 +59,12 @@ void HeadlessPlatform::setTimeOfDay(std::int64_t msOfDay) {
     wallOffset_ = midnight + msOfDay - now_;
 }
 
+// Ticks already due and queued events run; a requested destruction waits for
+// the running handler to return.
 void HeadlessPlatform::processPendingEvents() {
     ++modalDepth_;
     runUntil(now_);
+    settle();
     --modalDepth_;
 }
 

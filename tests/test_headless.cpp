@@ -93,6 +93,17 @@ TEST_F(VirtualTime, AModalBoxKeepsTimersTicking) {
     EXPECT_EQ(world.now(), 2500);
 }
 
+TEST_F(VirtualTime, ProcessingPendingEventsRunsTheQueueButLeavesTheDestruction) {
+    int ran = 0;
+    model.post([&] { ++ran; });
+    model.requestDestroy();
+    world.processPendingEvents();
+    EXPECT_EQ(ran, 1);
+    EXPECT_FALSE(model.destroyed());
+    world.settle();
+    EXPECT_TRUE(model.destroyed());
+}
+
 TEST(HeadlessRegistry, BehavesAsTheWindowsRegistry) {
     HeadlessRegistry reg;
     const auto hkcu = RegRoot::CurrentUser;
