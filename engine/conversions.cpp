@@ -66,6 +66,15 @@ char halfWidth(char32_t cp) {
     }
 }
 
+// Skips leading white space and one optional sign; tells whether it was "-".
+bool skipBlanksAndSign(const std::string& text, std::size_t& i) {
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        return text[i++] == '-';
+    return false;
+}
+
 } // namespace
 
 std::string 全角转半角(std::string_view text) {
@@ -95,11 +104,7 @@ std::string 全角转半角(std::string_view text) {
 std::int32_t 文本转整数(std::string_view input) {
     const std::string text = 全角转半角(input);
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    const bool negative = skipBlanksAndSign(text, i);
     std::uint32_t value = 0;
     while (i < text.size() && isDigit(text[i]))
         value = value * 10u + static_cast<std::uint32_t>(text[i++] - '0');
@@ -111,11 +116,7 @@ std::int32_t 文本转整数(std::string_view input) {
 double 文本转数值(std::string_view input) {
     const std::string text = 全角转半角(input);
     std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    const bool negative = skipBlanksAndSign(text, i);
 
     // Collect the number in the plain form from_chars reads ("12.5e-3"),
     // which does not depend on the locale.

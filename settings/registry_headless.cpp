@@ -28,13 +28,7 @@ const HeadlessRegistry::Key* HeadlessRegistry::lookup(RegRoot root, const std::s
 
 std::optional<std::string> HeadlessRegistry::readText(RegRoot root, const std::string& key,
                                                       const std::string& name) {
-    const Key* k = lookup(root, key);
-    if (!k)
-        return std::nullopt;
-    const auto it = k->values.find(fold(name));
-    if (it == k->values.end() || !it->second.isString)
-        return std::nullopt;
-    return it->second.text;
+    return storedText(root, key, name);
 }
 
 bool HeadlessRegistry::writeText(RegRoot root, const std::string& key, const std::string& name,
