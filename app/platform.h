@@ -59,10 +59,8 @@ public:
                                  BoxStyle style) = 0;
     // A modal one-line input box. Kind whole number takes only "0".."9" and
     // "-" from typing. Gives the text when confirmed, nothing when cancelled.
-    virtual std::optional<std::string> inputBox(const std::string& prompt,
-                                                const std::string& title,
-                                                const std::string& initial,
-                                                bool wholeNumber) = 0;
+    virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& initial, bool wholeNumber) = 0;
     // Shows the popup menu built from the model's menu tree at the pointer and
     // waits until it closes; gives the chosen item, or nullptr.
     virtual MenuItem* popupMenu(Model& model) = 0;
@@ -114,8 +112,7 @@ public:
     virtual bool writeText(RegRoot root, const std::string& key, const std::string& name,
                            const std::string& text) = 0;
     // Removes one value; false when nothing was removed.
-    virtual bool deleteValue(RegRoot root, const std::string& key,
-                             const std::string& name) = 0;
+    virtual bool deleteValue(RegRoot root, const std::string& key, const std::string& name) = 0;
     // Removes a key that has no subkeys; false when nothing was removed.
     virtual bool deleteKey(RegRoot root, const std::string& key) = 0;
 };

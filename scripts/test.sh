@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+dir=${BUILD_DIR:-"$root/build"}
+"$root/scripts/build.sh" "$dir" "$@"
+cd "$dir"
+ctest --output-on-failure -j "$(nproc)"
