@@ -23,7 +23,9 @@ target_link_libraries(vmkt_linux
 )
 
 if(VMKT_TESTS)
-  find_package(GTest REQUIRED)
+  if(NOT TARGET GTest::gtest)
+    find_package(GTest REQUIRED)
+  endif()
   include(GoogleTest)
   enable_testing()
 
