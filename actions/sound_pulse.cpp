@@ -18,7 +18,7 @@ namespace vmkt {
 
 namespace {
 
-constexpr const char *kClientName = "Vemko闹钟";
+constexpr const char* kClientName = "Vemko闹钟";
 
 // Each write hands the server about 10 ms of sound, and the server is asked
 // to keep no more than 20 ms queued for the stream (sink included), so a
@@ -32,13 +32,13 @@ struct Player {
     std::atomic<bool> stop{false};
 };
 
-std::size_t bytesFor(const pa_sample_spec &spec, std::uint32_t ms) {
+std::size_t bytesFor(const pa_sample_spec& spec, std::uint32_t ms) {
     const std::size_t frame = pa_frame_size(&spec);
     const std::size_t frames = std::max<std::size_t>(1, std::size_t{spec.rate} * ms / 1000);
     return frames * frame;
 }
 
-std::optional<pa_sample_spec> sampleSpecOf(const WaveFormat &format) {
+std::optional<pa_sample_spec> sampleSpecOf(const WaveFormat& format) {
     if (format.formatTag != kWaveFormatPcm) {
         return std::nullopt;
     }
@@ -68,7 +68,7 @@ std::optional<pa_sample_spec> sampleSpecOf(const WaveFormat &format) {
 // Plays the samples on a fresh stream until they end or the player is told to
 // stop. Runs on the player's own thread and may block for as long as the
 // server does.
-void stream(Player &player, const pa_sample_spec &spec, std::span<const std::uint8_t> samples,
+void stream(Player& player, const pa_sample_spec& spec, std::span<const std::uint8_t> samples,
             bool looped) {
     if (player.stop) {
         return;
@@ -80,7 +80,7 @@ void stream(Player &player, const pa_sample_spec &spec, std::span<const std::uin
     attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
-    pa_simple *s = pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, nullptr, "闹铃", &spec,
+    pa_simple* s = pa_simple_new(nullptr, kClientName, PA_STREAM_PLAYBACK, nullptr, "闹铃", &spec,
                                  nullptr, &attr, &error);
     if (s == nullptr) {
         return;
@@ -92,7 +92,7 @@ void stream(Player &player, const pa_sample_spec &spec, std::span<const std::uin
     bool failed = false;
     while (!player.stop) {
         const std::size_t left = samples.size() - pos;
-        const std::uint8_t *data = samples.data() + pos;
+        const std::uint8_t* data = samples.data() + pos;
         std::size_t n = std::min(chunk, left);
         if (looped && left < chunk) {
             wrapped.clear();
@@ -159,8 +159,8 @@ struct PulseSoundOutput::Shared {
 
     // Registers a player and starts its thread; the thread removes the player
     // again when it ends. Gives nothing when no thread could be started.
-    static std::shared_ptr<Player> start(const std::shared_ptr<Shared> &shared,
-                                         const pa_sample_spec &spec,
+    static std::shared_ptr<Player> start(const std::shared_ptr<Shared>& shared,
+                                         const pa_sample_spec& spec,
                                          std::span<const std::uint8_t> samples, bool looped) {
         auto player = std::make_shared<Player>();
         std::list<std::shared_ptr<Player>>::iterator entry;
@@ -174,7 +174,7 @@ struct PulseSoundOutput::Shared {
                 std::lock_guard lock(shared->mutex);
                 shared->players.erase(entry);
             }).detach();
-        } catch (const std::system_error &) {
+        } catch (const std::system_error&) {
             std::lock_guard lock(shared->mutex);
             shared->players.erase(entry);
             return nullptr;
@@ -189,7 +189,7 @@ PulseSoundOutput::~PulseSoundOutput() {
     stopAll();
 }
 
-void PulseSoundOutput::play(const WaveFormat &format, std::span<const std::uint8_t> samples,
+void PulseSoundOutput::play(const WaveFormat& format, std::span<const std::uint8_t> samples,
                             bool looped) {
     const auto spec = sampleSpecOf(format);
     if (!spec) {
@@ -205,7 +205,7 @@ void PulseSoundOutput::play(const WaveFormat &format, std::span<const std::uint8
 
 void PulseSoundOutput::stopAll() {
     std::lock_guard lock(shared_->mutex);
-    for (const auto &player : shared_->players) {
+    for (const auto& player : shared_->players) {
         player->stop = true;
     }
 }
@@ -230,7 +230,7 @@ std::size_t PulseSoundOutput::livePlayers() const {
 
 std::span<const std::uint8_t> PulseSoundOutput::clickSamples() {
     // Never freed: a detached player may still be reading it at exit.
-    static const auto *const samples = new std::vector<std::uint8_t>(makeClick());
+    static const auto* const samples = new std::vector<std::uint8_t>(makeClick());
     return *samples;
 }
 

@@ -18,11 +18,11 @@ public:
     PulseSoundOutput();
     // Signals every player to stop and returns without waiting for them.
     ~PulseSoundOutput() override;
-    PulseSoundOutput(const PulseSoundOutput &) = delete;
-    PulseSoundOutput &operator=(const PulseSoundOutput &) = delete;
+    PulseSoundOutput(const PulseSoundOutput&) = delete;
+    PulseSoundOutput& operator=(const PulseSoundOutput&) = delete;
 
     // Formats other than PCM unsigned 8-bit or signed 16-bit are ignored.
-    void play(const WaveFormat &format, std::span<const std::uint8_t> samples,
+    void play(const WaveFormat& format, std::span<const std::uint8_t> samples,
               bool looped) override;
     void stopAll() override;
     void click() override;

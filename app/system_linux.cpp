@@ -18,7 +18,7 @@ namespace {
 // Calls a method of logind's manager with no reply expected: nothing waits
 // for logind, and a refusal changes nothing here. Connecting fails at once
 // when there is no bus.
-void callLogind(const char *method) {
+void callLogind(const char* method) {
     // A connection of our own, made again once lost: the shared system bus
     // connection is never retried after a failure.
     const QString name = QStringLiteral("vmkt-logind");
@@ -37,7 +37,7 @@ void callLogind(const char *method) {
     bus.send(call);
 }
 
-int ignoreXError(Display *, XErrorEvent *) {
+int ignoreXError(Display*, XErrorEvent*) {
     return 0;
 }
 
@@ -58,7 +58,7 @@ void LinuxSystem::suspend() {
 }
 
 void LinuxSystem::displayOff() {
-    Display *display = XOpenDisplay(nullptr);
+    Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         return;
     }

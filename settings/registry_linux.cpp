@@ -17,10 +17,10 @@ namespace vmkt {
 
 namespace {
 
-constexpr const char *kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char *kRunName = "VMKT";
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunName = "VMKT";
 
-bool equalsIgnoringCase(const std::string &a, const std::string &b) {
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -35,27 +35,27 @@ bool equalsIgnoringCase(const std::string &a, const std::string &b) {
     return true;
 }
 
-bool isAutostart(RegRoot root, const std::string &key, const std::string &name) {
+bool isAutostart(RegRoot root, const std::string& key, const std::string& name) {
     return root == RegRoot::LocalMachine && equalsIgnoringCase(key, kRunKey) &&
            equalsIgnoringCase(name, kRunName);
 }
 
 std::string userDirFromEnvironment() {
     // Relative paths in the XDG variables are to be ignored.
-    const char *configHome = std::getenv("XDG_CONFIG_HOME");
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
     if (configHome != nullptr && configHome[0] == '/') {
         return configHome;
     }
-    const char *home = std::getenv("HOME");
+    const char* home = std::getenv("HOME");
     const std::string base =
         home != nullptr && home[0] != '\0' ? std::string(home) : QDir::homePath().toStdString();
     return base + "/.config";
 }
 
 std::string machineDirFromEnvironment() {
-    const char *dirs = std::getenv("XDG_CONFIG_DIRS");
+    const char* dirs = std::getenv("XDG_CONFIG_DIRS");
     if (dirs != nullptr) {
-        for (const QString &dir : QString::fromLocal8Bit(dirs).split(':')) {
+        for (const QString& dir : QString::fromLocal8Bit(dirs).split(':')) {
             if (dir.startsWith('/')) {
                 return dir.toStdString();
             }
@@ -67,7 +67,7 @@ std::string machineDirFromEnvironment() {
 // The QSettings path of a value: the key's parts as nested groups, then the
 // name. Nothing for what QSettings cannot hold: empty parts or names, and
 // slashes, its own group separator.
-std::optional<QString> settingsKey(const std::string &key, const std::string &name) {
+std::optional<QString> settingsKey(const std::string& key, const std::string& name) {
     const QString k = QString::fromStdString(key);
     const QString n = QString::fromStdString(name);
     if (n.isEmpty() || n.contains('/') || k.contains('/')) {
@@ -77,7 +77,7 @@ std::optional<QString> settingsKey(const std::string &key, const std::string &na
         return n;
     }
     const QStringList parts = k.split('\\');
-    for (const QString &part : parts) {
+    for (const QString& part : parts) {
         if (part.isEmpty()) {
             return std::nullopt;
         }
@@ -85,7 +85,7 @@ std::optional<QString> settingsKey(const std::string &key, const std::string &na
     return parts.join('/') + '/' + n;
 }
 
-std::optional<QString> settingsGroup(const std::string &key) {
+std::optional<QString> settingsGroup(const std::string& key) {
     auto path = settingsKey(key, "_");
     if (!path || key.empty()) {
         return std::nullopt;
@@ -97,7 +97,7 @@ std::optional<QString> settingsGroup(const std::string &key) {
 // QLockFile takes a lock file that does not name its owner for a live lock
 // for half a minute. A writer killed between creating the lock file and
 // filling it in leaves just that; remove it when no process holds it.
-void removeEmptyStaleLock(const QString &iniPath) {
+void removeEmptyStaleLock(const QString& iniPath) {
     QFile lock(iniPath + ".lock");
     if (!lock.open(QIODevice::ReadOnly) || lock.size() != 0) {
         return;
@@ -110,7 +110,7 @@ void removeEmptyStaleLock(const QString &iniPath) {
 // Whether the INI file can be trusted: QSettings parses it without complaint
 // and it is text, valid UTF-8 without NUL characters (the INI parser takes
 // almost anything; a damaged file is seldom valid text).
-bool readable(const QString &filePath, const QSettings &settings) {
+bool readable(const QString& filePath, const QSettings& settings) {
     if (settings.status() != QSettings::NoError) {
         return false;
     }
@@ -124,12 +124,12 @@ bool readable(const QString &filePath, const QSettings &settings) {
     return !decoder.hasError() && !bytes.contains('\0');
 }
 
-bool ensureDirectory(const QString &filePath) {
+bool ensureDirectory(const QString& filePath) {
     return QDir().mkpath(QFileInfo(filePath).absolutePath());
 }
 
 // The string-type escapes of desktop entry values.
-std::string escapeValue(const std::string &s) {
+std::string escapeValue(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
@@ -152,7 +152,7 @@ std::string escapeValue(const std::string &s) {
     return out;
 }
 
-std::string unescapeValue(const std::string &s) {
+std::string unescapeValue(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '\\' || i + 1 == s.size()) {
@@ -183,7 +183,7 @@ std::string unescapeValue(const std::string &s) {
     return out;
 }
 
-std::string desktopEntry(const std::string &programPath) {
+std::string desktopEntry(const std::string& programPath) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Vemko闹钟\n"
@@ -196,9 +196,9 @@ std::string desktopEntry(const std::string &programPath) {
 }
 
 // The Exec value of the [Desktop Entry] group, still escaped.
-std::optional<std::string> execOf(const QByteArray &contents) {
+std::optional<std::string> execOf(const QByteArray& contents) {
     bool inEntry = false;
-    for (const QByteArray &rawLine : contents.split('\n')) {
+    for (const QByteArray& rawLine : contents.split('\n')) {
         const QByteArray line = rawLine.endsWith('\r') ? rawLine.chopped(1) : rawLine;
         if (line.startsWith('[')) {
             inEntry = line == "[Desktop Entry]";
@@ -237,7 +237,7 @@ std::string LinuxRegistry::autostartPath() const {
     return machineDir_ + "/autostart/vmkt.desktop";
 }
 
-std::string LinuxRegistry::execFromPath(const std::string &path) {
+std::string LinuxRegistry::execFromPath(const std::string& path) {
     static constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
     const bool quote = path.empty() || path.find_first_of(kReserved) != std::string::npos;
     std::string arg;
@@ -259,7 +259,7 @@ std::string LinuxRegistry::execFromPath(const std::string &path) {
     return escapeValue(arg);
 }
 
-std::optional<std::string> LinuxRegistry::pathFromExec(const std::string &exec) {
+std::optional<std::string> LinuxRegistry::pathFromExec(const std::string& exec) {
     const std::string value = unescapeValue(exec);
     std::size_t i = value.find_first_not_of(" \t");
     if (i == std::string::npos) {
@@ -293,8 +293,8 @@ std::optional<std::string> LinuxRegistry::pathFromExec(const std::string &exec) 
     return path;
 }
 
-std::optional<std::string> LinuxRegistry::readText(RegRoot root, const std::string &key,
-                                                   const std::string &name) {
+std::optional<std::string> LinuxRegistry::readText(RegRoot root, const std::string& key,
+                                                   const std::string& name) {
     if (isAutostart(root, key, name)) {
         QFile file(QString::fromStdString(autostartPath()));
         if (!file.open(QIODevice::ReadOnly)) {
@@ -321,8 +321,8 @@ std::optional<std::string> LinuxRegistry::readText(RegRoot root, const std::stri
     return value.toString().toStdString();
 }
 
-bool LinuxRegistry::writeText(RegRoot root, const std::string &key, const std::string &name,
-                              const std::string &text) {
+bool LinuxRegistry::writeText(RegRoot root, const std::string& key, const std::string& name,
+                              const std::string& text) {
     if (isAutostart(root, key, name)) {
         const QString file = QString::fromStdString(autostartPath());
         if (!ensureDirectory(file)) {
@@ -355,7 +355,7 @@ bool LinuxRegistry::writeText(RegRoot root, const std::string &key, const std::s
     return settings.status() == QSettings::NoError;
 }
 
-bool LinuxRegistry::deleteValue(RegRoot root, const std::string &key, const std::string &name) {
+bool LinuxRegistry::deleteValue(RegRoot root, const std::string& key, const std::string& name) {
     if (isAutostart(root, key, name)) {
         return QFile::remove(QString::fromStdString(autostartPath()));
     }
@@ -374,7 +374,7 @@ bool LinuxRegistry::deleteValue(RegRoot root, const std::string &key, const std:
     return settings.status() == QSettings::NoError;
 }
 
-bool LinuxRegistry::deleteKey(RegRoot root, const std::string &key) {
+bool LinuxRegistry::deleteKey(RegRoot root, const std::string& key) {
     const auto group = settingsGroup(key);
     const QString file = QString::fromStdString(iniPath(root));
     if (!group || !QFileInfo(file).isFile()) {

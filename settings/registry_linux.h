@@ -28,20 +28,20 @@ public:
     // empty one falls back to the environment.
     LinuxRegistry(std::string userConfigDir, std::string machineConfigDir);
 
-    std::optional<std::string> readText(RegRoot root, const std::string &key,
-                                        const std::string &name) override;
-    bool writeText(RegRoot root, const std::string &key, const std::string &name,
-                   const std::string &text) override;
-    bool deleteValue(RegRoot root, const std::string &key, const std::string &name) override;
-    bool deleteKey(RegRoot root, const std::string &key) override;
+    std::optional<std::string> readText(RegRoot root, const std::string& key,
+                                        const std::string& name) override;
+    bool writeText(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& text) override;
+    bool deleteValue(RegRoot root, const std::string& key, const std::string& name) override;
+    bool deleteKey(RegRoot root, const std::string& key) override;
 
     std::string iniPath(RegRoot root) const;
     std::string autostartPath() const;
 
     // The Exec value of a desktop entry that runs the program at the path,
     // and back (nothing when the value holds no program).
-    static std::string execFromPath(const std::string &path);
-    static std::optional<std::string> pathFromExec(const std::string &exec);
+    static std::string execFromPath(const std::string& path);
+    static std::optional<std::string> pathFromExec(const std::string& exec);
 
 private:
     std::string userDir_;

@@ -33,7 +33,7 @@ const std::string kAppKey = "Software\\VMKT";
 const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::vector<std::string> kNames = {"气球提示", "长鸣", "闹铃时长", "默认功能", "默认事件"};
 
-bool exists(const std::string &path) {
+bool exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
@@ -45,7 +45,7 @@ protected:
     LinuxRegistry fresh() const { return LinuxRegistry(userDir(), machineDir()); }
 
     // Whether QSettings parses the file without complaint.
-    static bool parses(const std::string &path) {
+    static bool parses(const std::string& path) {
         QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
         return settings.status() == QSettings::NoError;
     }
@@ -82,13 +82,13 @@ TEST_F(RegistryTest, EveryValueNameKeepsEveryText) {
     for (std::size_t t = 0; t < texts.size(); ++t) {
         for (std::size_t n = 0; n < kNames.size(); ++n) {
             // Each name gets each text, the others keep theirs meanwhile.
-            const std::string &text = texts[(t + n) % texts.size()];
+            const std::string& text = texts[(t + n) % texts.size()];
             for (RegRoot root : {RegRoot::CurrentUser, RegRoot::LocalMachine}) {
                 ASSERT_TRUE(reg_.writeText(root, kAppKey, kNames[n], text));
             }
             expected[kNames[n]] = text;
             LinuxRegistry reader = fresh();
-            for (const auto &[name, value] : expected) {
+            for (const auto& [name, value] : expected) {
                 for (RegRoot root : {RegRoot::CurrentUser, RegRoot::LocalMachine}) {
                     EXPECT_EQ(reader.readText(root, kAppKey, name), value)
                         << name << " after writing \"" << text << "\" to " << kNames[n];
@@ -140,7 +140,7 @@ TEST_F(RegistryTest, ValuesThatAreNoTextReadAsAbsent) {
                          "VMKT\\invalid=@Invalid()\n"
                          "VMKT\\quoted=\"a, b\"\n"
                          "VMKT\\number=5\n");
-    for (const char *name : {"list", "bytes", "rect", "invalid"}) {
+    for (const char* name : {"list", "bytes", "rect", "invalid"}) {
         EXPECT_EQ(reg_.readText(RegRoot::CurrentUser, kAppKey, name), std::nullopt) << name;
     }
     EXPECT_EQ(reg_.readText(RegRoot::CurrentUser, kAppKey, "quoted"), "a, b");
@@ -150,20 +150,20 @@ TEST_F(RegistryTest, ValuesThatAreNoTextReadAsAbsent) {
 TEST_F(RegistryTest, ACorruptFileReadsAsAbsentAndALaterWriteWorks) {
     std::mt19937 random(20240601);
     std::string noise(4096, '\0');
-    for (char &c : noise) {
+    for (char& c : noise) {
         c = static_cast<char>(random());
     }
-    const std::vector<std::pair<const char *, std::string>> corruptions = {
+    const std::vector<std::pair<const char*, std::string>> corruptions = {
         {"random bytes", noise},
         {"random bytes after a good start", "[Software]\nVMKT\\%U957F%U9E23=1\n" + noise},
         {"zeros", std::string(512, '\0')},
         {"bad UTF-8", "[Software]\nVMKT\\%U957F%U9E23=\xff\xfe\xc3\n[\xc3"},
     };
     const std::string ini = userDir() + "/VMKT/VMKT.ini";
-    for (const auto &[what, contents] : corruptions) {
+    for (const auto& [what, contents] : corruptions) {
         ASSERT_TRUE(reg_.writeText(RegRoot::CurrentUser, kAppKey, "闹铃时长", "30"));
         test::writeFile(ini, contents);
-        for (const auto &name : kNames) {
+        for (const auto& name : kNames) {
             EXPECT_EQ(fresh().readText(RegRoot::CurrentUser, kAppKey, name), std::nullopt)
                 << what << ": " << name;
         }
@@ -222,7 +222,7 @@ TEST_F(RegistryTest, KeysAreGroupsAndOnlyKeysWithoutSubkeysGo) {
     EXPECT_FALSE(reg_.deleteKey(RegRoot::LocalMachine, "Software\\Other")) << "other scope";
 
     // Paths the file cannot hold are refused, not bent into other keys.
-    for (const char *bad : {"Software\\\\VMKT", "Software/VMKT", "Software\\VMKT\\"}) {
+    for (const char* bad : {"Software\\\\VMKT", "Software/VMKT", "Software\\VMKT\\"}) {
         EXPECT_FALSE(reg_.writeText(RegRoot::CurrentUser, bad, "x", "1")) << bad;
         EXPECT_EQ(reg_.readText(RegRoot::CurrentUser, bad, "x"), std::nullopt) << bad;
     }
@@ -232,8 +232,8 @@ TEST_F(RegistryTest, KeysAreGroupsAndOnlyKeysWithoutSubkeysGo) {
 
 TEST_F(RegistryTest, DirectoriesComeFromTheXdgVariables) {
     struct Case {
-        const char *configHome;
-        const char *configDirs;
+        const char* configHome;
+        const char* configDirs;
         std::string userIni;
         std::string autostart;
     };
@@ -245,7 +245,7 @@ TEST_F(RegistryTest, DirectoriesComeFromTheXdgVariables) {
         {"relative", "rel:/d2", home + "/.config/VMKT/VMKT.ini", "/d2/autostart/vmkt.desktop"},
         {"/c", ":/d2", "/c/VMKT/VMKT.ini", "/d2/autostart/vmkt.desktop"},
     };
-    const auto set = [](const char *name, const char *value) {
+    const auto set = [](const char* name, const char* value) {
         if (value != nullptr) {
             setenv(name, value, 1);
         } else {
@@ -253,7 +253,7 @@ TEST_F(RegistryTest, DirectoriesComeFromTheXdgVariables) {
         }
     };
     setenv("HOME", home.c_str(), 1);
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         set("XDG_CONFIG_HOME", c.configHome);
         set("XDG_CONFIG_DIRS", c.configDirs);
         LinuxRegistry reg;
@@ -268,7 +268,7 @@ TEST_F(RegistryTest, AutostartEntryHoldsThePathExactly) {
     ASSERT_TRUE(test::findProgram("python3")) << "python3 (with python3-gi) is needed";
     struct Case {
         std::string path;
-        const char *exec; // as the file must hold it; null: not checked by hand
+        const char* exec; // as the file must hold it; null: not checked by hand
     };
     const std::vector<Case> cases = {
         {"/usr/bin/vmkt", "/usr/bin/vmkt"},
@@ -283,7 +283,7 @@ TEST_F(RegistryTest, AutostartEntryHoldsThePathExactly) {
         {" /opt/edge spaces ", nullptr},
     };
     const std::string file = machineDir() + "/autostart/vmkt.desktop";
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         ASSERT_TRUE(reg_.writeText(RegRoot::LocalMachine, kRunKey, "VMKT", c.path)) << c.path;
         EXPECT_EQ(fresh().readText(RegRoot::LocalMachine, kRunKey, "VMKT"), c.path);
         const std::string contents = test::readFile(file);
@@ -343,7 +343,7 @@ TEST_F(RegistryTest, AnEmptyLockLeftByAKilledWriterDoesNotStallWrites) {
 TEST_F(RegistryTest, AWriteKilledAtAnyMomentLeavesTheFileWhole) {
     const std::map<std::string, std::string> others = {
         {"气球提示", "1"}, {"长鸣", "0"}, {"闹铃时长", "120"}, {"默认功能", "2"}};
-    for (const auto &[name, text] : others) {
+    for (const auto& [name, text] : others) {
         ASSERT_TRUE(reg_.writeText(RegRoot::CurrentUser, kAppKey, name, text));
     }
     // Long texts of different lengths make each write take a while.
@@ -385,7 +385,7 @@ TEST_F(RegistryTest, AWriteKilledAtAnyMomentLeavesTheFileWhole) {
         LinuxRegistry reader = fresh();
         ASSERT_TRUE(parses(ini)) << "trial " << trial << ":\n"
                                  << test::readFile(ini).substr(0, 300);
-        for (const auto &[name, text] : others) {
+        for (const auto& [name, text] : others) {
             ASSERT_EQ(reader.readText(RegRoot::CurrentUser, kAppKey, name), text)
                 << "trial " << trial;
         }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 5) {
         std::fprintf(stderr, "usage: %s USERDIR MACHINEDIR NAME TEXT...\n", argv[0]);
         return 2;

@@ -40,7 +40,7 @@ WaveFormat pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
 
 // Encodes a mono signal (values in -1..1) in the given format, the same
 // signal on every channel.
-std::vector<std::uint8_t> encode(const WaveFormat &f, const std::vector<double> &signal) {
+std::vector<std::uint8_t> encode(const WaveFormat& f, const std::vector<double>& signal) {
     std::vector<std::uint8_t> out;
     for (double v : signal) {
         for (int c = 0; c < f.channels; ++c) {
@@ -85,7 +85,7 @@ struct Recording {
     std::size_t dataOffset = 0; // where the samples start in the file
 };
 
-Recording parseWav(const std::string &bytes) {
+Recording parseWav(const std::string& bytes) {
     Recording rec;
     std::size_t pos = 12;
     while (pos + 8 <= bytes.size()) {
@@ -113,7 +113,7 @@ Recording parseWav(const std::string &bytes) {
 }
 
 // Normalised cross-correlation of the reference at every lag.
-std::vector<double> correlate(const std::vector<double> &x, const std::vector<double> &ref) {
+std::vector<double> correlate(const std::vector<double>& x, const std::vector<double>& ref) {
     std::vector<double> out;
     if (x.size() < ref.size()) {
         return out;
@@ -140,7 +140,7 @@ std::vector<double> correlate(const std::vector<double> &x, const std::vector<do
 
 // Lags where the correlation has a peak above the threshold, strongest peak
 // within each stretch of half the reference's length.
-std::vector<std::size_t> peaks(const std::vector<double> &ncc, double threshold,
+std::vector<std::size_t> peaks(const std::vector<double>& ncc, double threshold,
                                std::size_t spacing) {
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < ncc.size(); ++i) {
@@ -159,7 +159,7 @@ std::vector<std::size_t> peaks(const std::vector<double> &ncc, double threshold,
 }
 
 // Amplitude of the frequency component of bin k over n samples from start.
-double goertzel(const std::vector<double> &x, std::size_t start, std::size_t n, int k) {
+double goertzel(const std::vector<double>& x, std::size_t start, std::size_t n, int k) {
     const double w = 2 * std::numbers::pi * k / n;
     const double coeff = 2 * std::cos(w);
     double s1 = 0, s2 = 0;
@@ -175,7 +175,7 @@ double goertzel(const std::vector<double> &x, std::size_t start, std::size_t n, 
 class PulseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char *program : {"pulseaudio", "pactl", "parec"}) {
+        for (const char* program : {"pulseaudio", "pactl", "parec"}) {
             ASSERT_TRUE(test::findProgram(program))
                 << program << " is not installed (Debian packages pulseaudio, pulseaudio-utils)";
         }
@@ -244,7 +244,7 @@ protected:
             << "the monitor stopped streaming";
         recorder_->stop(SIGINT);
         recorder_.reset();
-        if (const char *keep = std::getenv("VMKT_KEEP_RECORDING")) {
+        if (const char* keep = std::getenv("VMKT_KEEP_RECORDING")) {
             // Kept for listening to when a test fails.
             std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
             std::replace(name.begin(), name.end(), '/', '-');
@@ -264,7 +264,7 @@ protected:
 };
 
 struct FormatCase {
-    const char *name;
+    const char* name;
     WaveFormat format;
 };
 
@@ -294,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PulseFormatTest,
                                            FormatCase{"s16_stereo_44100", pcm(2, 44100, 16)},
                                            FormatCase{"s16_mono_11025", pcm(1, 11025, 16)},
                                            FormatCase{"u8_stereo_8000", pcm(2, 8000, 8)}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PulseTest, PlayersSoundTogether) {
     // Bins 10 and 25 of a 220-sample window: 1002 Hz and 2506 Hz.
@@ -386,7 +386,7 @@ TEST_F(PulseTest, StopAllSilencesEveryPlayerWithin50ms) {
     // than the server mixes it, so the earliest "time minus samples written"
     // bounds it from above (the estimate errs towards a later silence).
     double firstSampleMs = 1e18; // from the stop
-    for (const auto &[when, bytes] : progress) {
+    for (const auto& [when, bytes] : progress) {
         const double written = static_cast<double>(bytes - static_cast<long>(rec.dataOffset));
         if (written > 0) {
             firstSampleMs = std::min(
@@ -415,7 +415,7 @@ TEST_F(PulseTest, StopAllSilencesEveryPlayerWithin50ms) {
     EXPECT_GT(soundFromMs, -25) << "the time line of the recording is off";
 }
 
-double energy(const std::vector<double> &x) {
+double energy(const std::vector<double>& x) {
     double sum = 0;
     for (double v : x) {
         sum += v * v;
@@ -477,7 +477,7 @@ TEST_F(PulseTest, UnsupportedFormatsStartNoPlayer) {
     WaveFormat adpcm = pcm(1, 22050, 8);
     adpcm.formatTag = 2;
     PulseSoundOutput out;
-    for (const WaveFormat &f :
+    for (const WaveFormat& f :
          {float32, adpcm, pcm(1, 22050, 24), pcm(0, 22050, 16), pcm(1, 0, 16), pcm(64, 22050, 8)}) {
         out.play(f, bytes, true);
         EXPECT_EQ(out.livePlayers(), 0u)

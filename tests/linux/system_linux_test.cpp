@@ -32,7 +32,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char *kPython = "/usr/bin/python3";
+constexpr const char* kPython = "/usr/bin/python3";
 
 TEST(LinuxSystemPath, IsThisProgram) {
     LinuxSystem system;
@@ -44,7 +44,7 @@ TEST(LinuxSystemPath, IsThisProgram) {
 
 // The D-Bus library reads the system bus address once per process, so all
 // tests of a process use one address; each starts its own daemon there.
-const std::string &busAddress() {
+const std::string& busAddress() {
     static const test::TempDir dir;
     static const std::string address = "unix:path=" + dir / "bus";
     return address;
@@ -186,7 +186,7 @@ TEST_F(LogindTest, ABusThatComesBackIsUsedAgain) {
 // An Xvfb of its own on the first free display number from 90.
 class XvfbServer {
 public:
-    XvfbServer(const std::string &logFile) {
+    XvfbServer(const std::string& logFile) {
         for (int n = 90; n < 190 && !display_; ++n) {
             const std::string name = ":" + std::to_string(n);
             if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
@@ -202,7 +202,7 @@ public:
                     if (server->wait(0ms)) {
                         return true; // ended: the number was taken after all
                     }
-                    Display *d = XOpenDisplay(name.c_str());
+                    Display* d = XOpenDisplay(name.c_str());
                     if (d != nullptr) {
                         XCloseDisplay(d);
                         display_ = name;
@@ -215,7 +215,7 @@ public:
             }
         }
     }
-    const std::optional<std::string> &display() const { return display_; }
+    const std::optional<std::string>& display() const { return display_; }
     bool running() { return server_ && !server_->wait(0ms); }
 
 private:
@@ -230,7 +230,7 @@ TEST(LinuxSystemDisplay, WithoutDpmsOrWithoutXNothingHappens) {
     ASSERT_TRUE(xvfb.display()) << test::readFile(dir / "xvfb.log");
 
     LinuxSystem system;
-    for (const char *display : {static_cast<const char *>(nullptr), ":4077", "nonsense"}) {
+    for (const char* display : {static_cast<const char*>(nullptr), ":4077", "nonsense"}) {
         if (display != nullptr) {
             setenv("DISPLAY", display, 1);
         } else {
@@ -242,7 +242,7 @@ TEST(LinuxSystemDisplay, WithoutDpmsOrWithoutXNothingHappens) {
     }
 
     setenv("DISPLAY", xvfb.display()->c_str(), 1);
-    Display *d = XOpenDisplay(nullptr);
+    Display* d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
     int eventBase = 0, errorBase = 0;
     EXPECT_FALSE(DPMSQueryExtension(d, &eventBase, &errorBase))
@@ -264,7 +264,7 @@ TEST(LinuxSystemDisplay, WithoutDpmsOrWithoutXNothingHappens) {
 } // namespace
 } // namespace vmkt
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     programArgument = argv[0];
     // As in the program, QtDBus runs beside a Qt application object.
     QCoreApplication app(argc, argv);

@@ -14,12 +14,12 @@
 #include <thread>
 #include <unistd.h>
 
-extern char **environ;
+extern char** environ;
 
 namespace vmkt::test {
 
 TempDir::TempDir() {
-    const char *base = std::getenv("TMPDIR");
+    const char* base = std::getenv("TMPDIR");
     std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vmkt-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -35,8 +35,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::optional<std::string> findProgram(const std::string &name) {
-    const char *path = std::getenv("PATH");
+std::optional<std::string> findProgram(const std::string& name) {
+    const char* path = std::getenv("PATH");
     std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
     std::string dir;
     while (std::getline(dirs, dir, ':')) {
@@ -48,10 +48,10 @@ std::optional<std::string> findProgram(const std::string &name) {
     return std::nullopt;
 }
 
-Process::Process(const std::vector<std::string> &argv, const std::string &logFile) {
-    std::vector<char *> args;
-    for (const auto &arg : argv) {
-        args.push_back(const_cast<char *>(arg.c_str()));
+Process::Process(const std::vector<std::string>& argv, const std::string& logFile) {
+    std::vector<char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -113,7 +113,7 @@ void Process::stop(int sig, std::chrono::milliseconds timeout) {
     }
 }
 
-int run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout) {
+int run(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
     Process process(argv);
     if (!process.started()) {
         return -1;
@@ -126,7 +126,7 @@ int run(const std::vector<std::string> &argv, std::chrono::milliseconds timeout)
     return WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout) {
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         if (condition()) {
@@ -139,14 +139,14 @@ bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds
     }
 }
 
-std::string readFile(const std::string &path) {
+std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream contents;
     contents << in.rdbuf();
     return contents.str();
 }
 
-void writeFile(const std::string &path, const std::string &contents) {
+void writeFile(const std::string& path, const std::string& contents) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << contents;
     if (!out.flush()) {

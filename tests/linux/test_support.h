@@ -17,26 +17,26 @@ class TempDir {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
 };
 
 // The full path of a program found on PATH, or nothing.
-std::optional<std::string> findProgram(const std::string &name);
+std::optional<std::string> findProgram(const std::string& name);
 
 // A child process started from argv (argv[0] looked up on PATH) with the
 // current environment; its output goes to logFile (or /dev/null).
 class Process {
 public:
-    Process(const std::vector<std::string> &argv, const std::string &logFile = "/dev/null");
+    Process(const std::vector<std::string>& argv, const std::string& logFile = "/dev/null");
     ~Process(); // kills (SIGKILL) and reaps the child if it still runs
-    Process(const Process &) = delete;
-    Process &operator=(const Process &) = delete;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
 
     pid_t pid() const { return pid_; }
     bool started() const { return pid_ > 0; }
@@ -55,15 +55,15 @@ private:
 
 // Runs a program to its end; its exit code, or -1 when it did not exit
 // normally within the timeout.
-int run(const std::vector<std::string> &argv,
+int run(const std::vector<std::string>& argv,
         std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Polls the condition every few milliseconds until it holds or the timeout
 // passes; gives its last value.
-bool waitUntil(const std::function<bool()> &condition, std::chrono::milliseconds timeout);
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &contents);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& contents);
 
 using Clock = std::chrono::steady_clock;
 
