@@ -10,7 +10,7 @@ packages=(
   # the Linux desktop program and its services
   qt6-base-dev qt6-translations-l10n fonts-wqy-microhei
   libpulse-dev pulseaudio pulseaudio-utils
-  dbus python3-dbus libx11-dev libxext-dev libxcb1-dev
+  dbus python3-dbus python3-gi libx11-dev libxext-dev libxcb1-dev
   # testing the desktop program for real
   xvfb xauth xdotool x11-utils trayer imagemagick
 )
