@@ -1,0 +1,144 @@
+// The desktop program: the clock's window model shown with Qt, on the Linux
+// services (PulseAudio sound, settings files, power through logind).
+#include "app/program.h"
+#include "ui/qt/qt_services.h"
+#include "ui/qt/view.h"
+#include "ui/qt/widgets.h"
+
+#if VMKT_HAVE_LINUX_SERVICES
+#include "actions/sound_pulse.h"
+#include "app/system_linux.h"
+#include "settings/registry_linux.h"
+#else
+#include "actions/sound_headless.h"
+#include "settings/registry_headless.h"
+#endif
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSessionManager>
+#include <QTranslator>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+bool isSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Whether the program can reach a display; says why not on stderr.
+bool findDisplay() {
+    if (isSet("QT_QPA_PLATFORM"))
+        return true; // the user chose the platform
+    if (!isSet("DISPLAY") && !isSet("WAYLAND_DISPLAY")) {
+        std::fputs("vmkt: no display found; run it on a desktop, or under xvfb-run\n", stderr);
+        return false;
+    }
+    // The strip needs what only X11 gives it (a place of its own choosing,
+    // always on top, out of the taskbar), so a Wayland session runs it
+    // through XWayland.
+    if (isSet("WAYLAND_DISPLAY") && !isSet("DISPLAY")) {
+        std::fputs("vmkt: this Wayland session has no X11 (XWayland) display; "
+                   "run it on an X11 desktop, or under xvfb-run\n",
+                   stderr);
+        return false;
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    int screen = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    const bool ok = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    if (!ok)
+        std::fprintf(stderr, "vmkt: cannot open display %s\n", std::getenv("DISPLAY"));
+    return ok;
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/vmkt-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+#if !VMKT_HAVE_LINUX_SERVICES
+// Without the Linux services: settings kept for this run only, no sound, no
+// power operations.
+class PlainSystem : public vmkt::System {
+public:
+    std::string programPath() override { return vmkt::ss(QCoreApplication::applicationFilePath()); }
+    void powerOff() override {}
+    void suspend() override {}
+    void displayOff() override {}
+};
+#endif
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!findDisplay())
+        return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vmkt"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("vmkt"));
+    // Hiding the strip closes no program; only destroying the window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(programIcon());
+
+    // The standard buttons of the boxes read 是/否/确定.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                            QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTranslations);
+
+#if VMKT_HAVE_LINUX_SERVICES
+    vmkt::PulseSoundOutput sound;
+    vmkt::LinuxRegistry registry;
+    vmkt::LinuxSystem system;
+#else
+    QElapsedTimer uptime;
+    uptime.start();
+    vmkt::HeadlessSound sound([&uptime] { return uptime.elapsed(); });
+    sound.setMissing(true);
+    vmkt::HeadlessRegistry registry;
+    PlainSystem system;
+#endif
+    vmkt::QtClock clock;
+    vmkt::QtTimers timers;
+    vmkt::QtView view(sound);
+    vmkt::Platform platform{clock, timers, view, sound, registry, system};
+    vmkt::Program program(platform);
+
+    timers.onTick = [&](vmkt::TimerId id) {
+        program.tick(id);
+        view.settle();
+    };
+    view.onEnded = [] {
+        QCoreApplication::exit(0);
+    };
+    // The end of the session asks like a close request; a No refuses it.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &view,
+                     [&view](QSessionManager& manager) {
+                         const bool asked = manager.allowsInteraction();
+                         if (!view.closeRequest())
+                             manager.cancel();
+                         if (asked)
+                             manager.release();
+                     });
+
+    view.attach(program);
+    program.start();
+    view.settle();
+    if (program.destroyed())
+        return 0;
+    return QApplication::exec();
+}
