@@ -17,10 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSessionManager>
-#include <QTranslator>
 
 #include <xcb/xcb.h>
 
@@ -93,12 +90,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
 
-    // The standard buttons of the boxes read 是/否/确定.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                            QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTranslations);
+    vmkt::installQtTranslations();
 
 #if VMKT_HAVE_LINUX_SERVICES
     vmkt::PulseSoundOutput sound;

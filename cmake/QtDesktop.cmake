@@ -49,6 +49,7 @@ if(VMKT_QT_TESTS)
 
   # The view's mapping of the model, on Qt's offscreen platform.
   add_executable(vmkt_qt_view_tests tests/qt/test_view.cpp)
+  set_target_properties(vmkt_qt_view_tests PROPERTIES AUTOMOC ON)
   target_link_libraries(vmkt_qt_view_tests PRIVATE vmkt_qt vmkt_headless Qt6::Test)
   add_test(NAME qt.view COMMAND vmkt_qt_view_tests)
   set_tests_properties(qt.view PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

@@ -6,13 +6,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QThread>
+#include <QTranslator>
 
 namespace vmkt {
 
@@ -71,6 +74,16 @@ void buildMenu(Model& model, QMenu& menu, std::map<QAction*, MenuItem*>& chosen)
         }
         chosen[action] = &item;
     }
+}
+
+bool installQtTranslations() {
+    static QTranslator translator;
+    if (!translator.isEmpty())
+        return true;
+    if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(&translator);
 }
 
 QtView::QtView(SoundOutput& sound) : sound_(sound) {

@@ -28,6 +28,10 @@ class BarWindow;
 // `chosen` maps each action that can be chosen to its menu item.
 void buildMenu(Model& model, QMenu& menu, std::map<QAction*, MenuItem*>& chosen);
 
+// Installs Qt's own Chinese translations, so that the standard buttons of the
+// boxes read 是/否/确定. False when they are not installed on this system.
+bool installQtTranslations();
+
 class QtView : public QObject, public ModelObserver, public Ui {
 public:
     explicit QtView(SoundOutput& sound);
