@@ -3,19 +3,12 @@
 #include "app/program.h"
 #include "ui/qt/qt_services.h"
 #include "ui/qt/view.h"
-#include "ui/qt/widgets.h"
 
-#if VMKT_HAVE_LINUX_SERVICES
 #include "actions/sound_pulse.h"
 #include "app/system_linux.h"
 #include "settings/registry_linux.h"
-#else
-#include "actions/sound_headless.h"
-#include "settings/registry_headless.h"
-#endif
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QSessionManager>
 
@@ -23,7 +16,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
@@ -66,18 +58,6 @@ QIcon programIcon() {
     return icon;
 }
 
-#if !VMKT_HAVE_LINUX_SERVICES
-// Without the Linux services: settings kept for this run only, no sound, no
-// power operations.
-class PlainSystem : public vmkt::System {
-public:
-    std::string programPath() override { return vmkt::ss(QCoreApplication::applicationFilePath()); }
-    void powerOff() override {}
-    void suspend() override {}
-    void displayOff() override {}
-};
-#endif
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -92,18 +72,9 @@ int main(int argc, char** argv) {
 
     vmkt::installQtTranslations();
 
-#if VMKT_HAVE_LINUX_SERVICES
     vmkt::PulseSoundOutput sound;
     vmkt::LinuxRegistry registry;
     vmkt::LinuxSystem system;
-#else
-    QElapsedTimer uptime;
-    uptime.start();
-    vmkt::HeadlessSound sound([&uptime] { return uptime.elapsed(); });
-    sound.setMissing(true);
-    vmkt::HeadlessRegistry registry;
-    PlainSystem system;
-#endif
     vmkt::QtClock clock;
     vmkt::QtTimers timers;
     vmkt::QtView view(sound);

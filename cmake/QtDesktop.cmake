@@ -21,14 +21,9 @@ add_library(vmkt_qt STATIC
 )
 target_link_libraries(vmkt_qt PUBLIC vmkt_core Qt6::Widgets PkgConfig::XCB)
 
+# The program on the Linux services of cmake/Linux.cmake.
 add_executable(vmkt app/main_qt.cpp ui/icons/vmkt.qrc)
-if(TARGET vmkt_linux)
-  target_link_libraries(vmkt PRIVATE vmkt_qt vmkt_linux)
-  target_compile_definitions(vmkt PRIVATE VMKT_HAVE_LINUX_SERVICES=1)
-else()
-  target_link_libraries(vmkt PRIVATE vmkt_qt vmkt_headless)
-  target_compile_definitions(vmkt PRIVATE VMKT_HAVE_LINUX_SERVICES=0)
-endif()
+target_link_libraries(vmkt PRIVATE vmkt_qt vmkt_linux)
 
 include(GNUInstallDirs)
 install(TARGETS vmkt RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
