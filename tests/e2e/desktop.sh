@@ -90,6 +90,13 @@ shot() { # shot NAME [GEOMETRY]: a screenshot, the whole screen or a part
 }
 mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 gone() { ! mapped "$1"; } # unmapped or destroyed
+# Moves the pointer and waits until it is there (xdotool's own --sync waits
+# for a motion that never comes when the pointer is there already).
+at() {
+    xdotool mousemove "$1" "$2"
+    local here="x:$1 y:$2 "
+    wait_for 2 eval '[[ "$(xdotool getmouselocation)" == "$here"* ]]'
+}
 windows() { xdotool search --onlyvisible --class vmkt 2>/dev/null | sort; }
 # The first visible window of the program that is not in the given list.
 new_window() { comm -13 <(printf '%s\n' $1 | sort) <(windows) | head -1; }
@@ -129,7 +136,7 @@ check "strip drawn with text (colours: $colours)" [ "$colours" -ge 16 ]
 
 # Without a notification area a right click on the strip opens the menu.
 before=$(windows)
-xdotool mousemove --sync $((X + 60)) 11 click 3
+at $((X + 60)) 11 && xdotool click 3
 MENU=
 find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
 check "right click on the strip opens the menu while there is no tray" wait_for 3 find_menu
@@ -167,9 +174,9 @@ shot screen-tray
 
 # ---- tray double-clicks hide and show the strip -----------------------------
 
-xdotool mousemove --sync "$IX" "$IY" click --repeat 2 --delay 60 1
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
 check "double-click on the tray icon hides the strip" wait_for 3 gone "$STRIP"
-xdotool mousemove --sync "$IX" "$IY" click --repeat 2 --delay 60 1
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
 check "double-click again shows it" wait_for 3 mapped "$STRIP"
 geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}')
 check "shown again at the same place (found $geometry)" [ "$geometry" = "551,0" ]
@@ -179,7 +186,7 @@ check "still out of the taskbar after showing again" \
 # ---- the popup menu and the about box ---------------------------------------
 
 before=$(windows)
-xdotool mousemove --sync "$IX" "$IY" click 3
+at "$IX" "$IY" && xdotool click 3
 MENU=
 check "right click on the tray icon opens the menu" wait_for 3 find_menu
 sleep 0.3
@@ -198,10 +205,33 @@ else
     fail "关于 opens the about box"
 fi
 
+# ---- the ring length through the input box ----------------------------------
+
+before=$(windows)
+at "$IX" "$IY" && xdotool click 3
+MENU=
+check "right click opens the menu again" wait_for 3 find_menu
+# 软件设置, into its submenu, up to its last item 设置闹铃时长.
+xdotool key Down Down Right Up Return
+INPUT=
+find_input() { INPUT=$(xdotool search --onlyvisible --name '^输入时间' 2>/dev/null | head -1); [ -n "$INPUT" ]; }
+if wait_for 3 find_input; then
+    pass "设置闹铃时长 opens the input box"
+    # Typing replaces the selected "180"; the letter is not taken.
+    xdotool windowfocus --sync "$INPUT" type --delay 40 "a2"
+    sleep 0.3
+    shot input-box
+    xdotool key Return
+    check "the input box closes with Enter" wait_for 3 gone "$INPUT"
+    check "the ring length 2 is stored" grep -q '=2$' "$XDG_CONFIG_HOME/VMKT/VMKT.ini"
+else
+    fail "设置闹铃时长 opens the input box"
+fi
+
 # ---- a countdown falls due and the strip flashes ----------------------------
 
 field() { # field X TEXT: replaces the text of the field at X in the strip
-    xdotool mousemove --sync $((X + $1)) 11 click 1
+    at $((X + $1)) 11 && xdotool click 1
     xdotool key ctrl+a
     xdotool type --delay 40 "$2"
 }
@@ -210,7 +240,20 @@ field 108 0
 field 144 2
 sleep 0.2
 shot strip-set 333x22+$X+0
-xdotool mousemove --sync $((X + 266)) 11 click 1
+before=$(windows)
+at $((X + 266)) 11 && xdotool click 1
+# A ring length of 3 seconds or less is asked about first.
+QUESTION=
+find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
+if wait_for 3 find_question; then
+    pass "a ring length of 2 s asks before the start"
+    sleep 0.3
+    shot short-ring-question
+    xdotool windowfocus --sync "$QUESTION" key y
+    check "是 closes the question" wait_for 3 gone "$QUESTION"
+else
+    fail "a ring length of 2 s asks before the start"
+fi
 sleep 0.3
 shot strip-running 333x22+$X+0
 check "the strip changes when the countdown starts" \
@@ -240,9 +283,8 @@ fi
 # ---- "×" while running asks; "否" keeps it running ---------------------------
 
 before=$(windows)
-xdotool mousemove --sync $((X + 319)) 12 click 1
+at $((X + 319)) 12 && xdotool click 1
 QUESTION=
-find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
 if wait_for 3 find_question; then
     pass "× while running asks first"
     sleep 0.3
@@ -259,11 +301,27 @@ fi
 
 # ---- stop, then × ends the program with exit code 0 -------------------------
 
-xdotool mousemove --sync $((X + 266)) 11 click 1
+at $((X + 266)) 11 && xdotool click 1
 sleep 0.3
 check "停止 stops the flashing" stays_black
 shot strip-stopped 333x22+$X+0
-xdotool mousemove --sync $((X + 319)) 12 click 1
+
+# ---- dragged by a label, the strip stays where it was put -------------------
+
+at $((X + 90)) 11
+xdotool mousedown 1 sleep 0.2 mousemove $((X + 40)) 60 sleep 0.2 \
+    mousemove $((X - 110)) 111 sleep 0.2 mouseup 1
+place() { xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}'; }
+at_351_100() { [ "$(place)" = "351,100" ]; }
+wait_for 2 at_351_100
+check "dragging the label moves the strip (found $(place))" at_351_100
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+wait_for 3 gone "$STRIP"
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+wait_for 3 mapped "$STRIP"
+check "hidden and shown again, it keeps the new place (found $(place))" at_351_100
+X=351
+at $((X + 319)) 112 && xdotool click 1
 exited() { ! kill -0 "$VPID" 2>/dev/null; }
 if wait_for 5 exited; then
     wait "$VPID"
