@@ -91,10 +91,7 @@ QtView::QtView(SoundOutput& sound) : sound_(sound) {
     connect(&trayWatch_, &QTimer::timeout, this, &QtView::checkTray);
 }
 
-QtView::~QtView() {
-    if (model_ && model_->observer() == this)
-        model_->setObserver(nullptr);
-}
+QtView::~QtView() = default;
 
 void QtView::attach(Model& model) {
     model_ = &model;

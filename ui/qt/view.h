@@ -32,6 +32,8 @@ void buildMenu(Model& model, QMenu& menu, std::map<QAction*, MenuItem*>& chosen)
 // boxes read 是/否/确定. False when they are not installed on this system.
 bool installQtTranslations();
 
+// The view is made before the model it shows (the model needs it as its Ui)
+// and outlives it: it never touches the model once the model is gone.
 class QtView : public QObject, public ModelObserver, public Ui {
 public:
     explicit QtView(SoundOutput& sound);
