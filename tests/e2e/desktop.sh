@@ -50,6 +50,13 @@ wait_for() {
     return 1
 }
 
+# ---- without a display ------------------------------------------------------
+
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$VMKT" 2>&1)
+rc=$?
+check "without a display it says so and exits 1 (found $rc: $out)" \
+    [ "$rc" = 1 ] && [ "$out" = "vmkt: no display found; run it on a desktop, or under xvfb-run" ]
+
 # ---- the world -------------------------------------------------------------
 
 export XDG_CONFIG_HOME=$T/config XDG_CONFIG_DIRS=$T/xdg XDG_RUNTIME_DIR=$T/run HOME=$T/home
@@ -133,6 +140,31 @@ shot strip-idle 333x22+$X+0
 shot screen-idle
 colours=$(convert "$ART/strip-idle.png" -format %k info:)
 check "strip drawn with text (colours: $colours)" [ "$colours" -ge 16 ]
+
+# The pointer over a button turns its caption from orange to black, also
+# while the program is not the active one; the tip shows after a rest.
+orange_pixels() {
+    import -display "$DISPLAY" -window root -crop "$1" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*srgb(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' |
+        awk '$1 > 200 && $2 > 80 && $2 < 200 && $3 < 120 { n++ } END { print n + 0 }'
+}
+BUTTON=30x16+$((X + 251))+3
+at 300 300
+no_orange() { [ "$(orange_pixels "$BUTTON")" -eq 0 ]; }
+check "the start caption is orange" [ "$(orange_pixels "$BUTTON")" -gt 5 ]
+before=$(windows)
+at $((X + 266)) 11
+check "with the pointer over it, black" wait_for 2 no_orange
+TIP=
+find_tip() { TIP=$(new_window "$before"); [ -n "$TIP" ]; }
+if wait_for 4 find_tip; then
+    pass "the button's tip shows while the pointer rests on it"
+    shot tooltip
+else
+    fail "the button's tip shows while the pointer rests on it"
+fi
+at 300 300
+check "the pointer gone, orange again" wait_for 2 eval '[ "$(orange_pixels "$BUTTON")" -gt 5 ]'
 
 # Without a notification area a right click on the strip opens the menu.
 before=$(windows)

@@ -258,10 +258,8 @@ void FieldEdit::mouseDoubleClickEvent(QMouseEvent* event) {
 FlatButton::FlatButton(const Button& model, Colours colours, QWidget* parent)
     : QAbstractButton(parent), model_(model), colours_(colours) {
     setFocusPolicy(Qt::StrongFocus);
+    // The pointer-over state is tracked also while another program is active.
     setAttribute(Qt::WA_Hover);
-    // The pointer-over state and the tip work also while another program is
-    // active.
-    setAttribute(Qt::WA_AlwaysShowToolTips);
 }
 
 QColor FlatButton::captionColour() const {
@@ -313,6 +311,8 @@ void FlatButton::paintEvent(QPaintEvent*) {
 
 BarWindow::BarWindow()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // The buttons' tips show also while another program is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setAutoFillBackground(true);
     QPalette p = palette();
     p.setColor(QPalette::Window, faceColour());
