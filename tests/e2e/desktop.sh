@@ -21,7 +21,7 @@ for tool in Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert; do
         { echo "missing $tool (packages: xvfb trayer xdotool x11-utils imagemagick)"; exit 1; }
 done
 
-T=$(mktemp -d /tmp/vmkt-e2e.XXXXXX)
+T=$(mktemp -d -t vmkt-e2e.XXXXXX)
 PIDS=()
 cleanup() {
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done

@@ -161,6 +161,7 @@ private slots:
     void initTestCase();
     void controlsStandWhereTheModelPlacesThem();
     void propertyWritesShowAtOnce();
+    void aMovedStripIsTheWindowsPlace();
     void selectionWritesAreNotUserChoices();
     void typingIsFilteredPastingIsNot();
     void fieldDoubleClick();
@@ -240,6 +241,21 @@ void TestView::propertyWritesShowAtOnce() {
     p.窗口.setVisible(true);
     QVERIFY(rig.view.bar()->isVisible());
     QCOMPARE(rig.view.bar()->pos(), QPoint(10, 5));
+}
+
+void TestView::aMovedStripIsTheWindowsPlace() {
+    // Dragged by the user or placed by the window manager: the model learns
+    // where the strip stands, and showing it again leaves it there.
+    Rig rig;
+    Window& w = rig.program.窗口;
+    rig.view.bar()->move(100, 7);
+    QTRY_COMPARE(w.left(), 100);
+    QCOMPARE(w.top(), 7);
+    w.setVisible(false);
+    w.setVisible(true);
+    QCOMPARE(rig.view.bar()->pos(), QPoint(100, 7));
+    QCOMPARE(w.width(), 333);
+    QCOMPARE(w.height(), 22);
 }
 
 void TestView::selectionWritesAreNotUserChoices() {
