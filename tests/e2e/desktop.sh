@@ -16,7 +16,7 @@ ART=${2:?usage: desktop.sh VMKT ARTIFACT_DIR}
 mkdir -p "$ART"
 rm -f "$ART"/*.png
 
-for tool in Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert; do
+for tool in Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert compare; do
     command -v "$tool" >/dev/null ||
         { echo "missing $tool (packages: xvfb trayer xdotool x11-utils imagemagick)"; exit 1; }
 done
@@ -29,6 +29,7 @@ cleanup() {
     rm -rf "$T"
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT
 
 FAILED=0
 PASSED=0
@@ -54,8 +55,10 @@ wait_for() {
 
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$VMKT" 2>&1)
 rc=$?
-check "without a display it says so and exits 1 (found $rc: $out)" \
+says_no_display() {
     [ "$rc" = 1 ] && [ "$out" = "vmkt: no display found; run it on a desktop, or under xvfb-run" ]
+}
+check "without a display it says so and exits 1 (found $rc: $out)" says_no_display
 
 # ---- the world -------------------------------------------------------------
 
