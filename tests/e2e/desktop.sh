@@ -1,0 +1,378 @@
+#!/bin/bash
+# The desktop program end to end: a real strip window under Xvfb, a real
+# notification area (trayer), mouse and keys from xdotool, screenshots from
+# ImageMagick's import.
+#
+#   desktop.sh VMKT ARTIFACT_DIR
+#
+# Everything it needs it starts itself (Xvfb, trayer, a private PulseAudio
+# server with a null sink when pulseaudio is installed) and ends again by
+# process id. Settings go to a temporary directory; nothing of the user's is
+# read or written. Screenshots are left in ARTIFACT_DIR.
+set -u
+
+VMKT=${1:?usage: desktop.sh VMKT ARTIFACT_DIR}
+ART=${2:?usage: desktop.sh VMKT ARTIFACT_DIR}
+mkdir -p "$ART"
+rm -f "$ART"/*.png
+
+for tool in Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert compare; do
+    command -v "$tool" >/dev/null ||
+        { echo "missing $tool (packages: xvfb trayer xdotool x11-utils imagemagick)"; exit 1; }
+done
+
+T=$(mktemp -d -t vmkt-e2e.XXXXXX)
+PIDS=()
+cleanup() {
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    rm -rf "$T"
+}
+trap cleanup EXIT
+trap 'exit 1' TERM INT
+
+FAILED=0
+PASSED=0
+pass() { echo "ok: $*"; PASSED=$((PASSED + 1)); }
+fail() { echo "FAILED: $*"; FAILED=$((FAILED + 1)); }
+check() { # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+# Polls a command every 0.1 s until it succeeds or the seconds run out.
+wait_for() {
+    local tenths=$(($1 * 10))
+    shift
+    while ((tenths-- > 0)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# ---- without a display ------------------------------------------------------
+
+out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$VMKT" 2>&1)
+rc=$?
+says_no_display() {
+    [ "$rc" = 1 ] && [ "$out" = "vmkt: no display found; run it on a desktop, or under xvfb-run" ]
+}
+check "without a display it says so and exits 1 (found $rc: $out)" says_no_display
+
+# ---- the world -------------------------------------------------------------
+
+export XDG_CONFIG_HOME=$T/config XDG_CONFIG_DIRS=$T/xdg XDG_RUNTIME_DIR=$T/run HOME=$T/home
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CONFIG_DIRS" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+# No bus: the tray icon takes the X11 notification area, and nothing reaches
+# the machine's power management.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$T/no-session-bus
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$T/no-system-bus
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
+
+DISPLAY_NUMBER=
+for n in $(seq 91 199); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp -noreset >"$T/xvfb.log" 2>&1 &
+    pid=$!
+    if wait_for 5 xdpyinfo -display :$n >/dev/null 2>&1; then
+        PIDS+=("$pid")
+        DISPLAY_NUMBER=$n
+        break
+    fi
+    kill "$pid" 2>/dev/null
+done
+[ -n "$DISPLAY_NUMBER" ] || { echo "could not start Xvfb"; exit 1; }
+export DISPLAY=:$DISPLAY_NUMBER
+
+if command -v pulseaudio >/dev/null; then
+    mkdir -p "$T/pulse"
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
+        --load="module-null-sink sink_name=t norewinds=1" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$T/pulse/native" \
+        >"$T/pulse.log" 2>&1 &
+    PIDS+=("$!")
+fi
+export PULSE_SERVER=unix:$T/pulse/native
+
+shot() { # shot NAME [GEOMETRY]: a screenshot, the whole screen or a part
+    import -display "$DISPLAY" -window root ${2:+-crop "$2"} "$ART/$1.png" 2>/dev/null
+}
+mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+gone() { ! mapped "$1"; } # unmapped or destroyed
+# Moves the pointer and waits until it is there (xdotool's own --sync waits
+# for a motion that never comes when the pointer is there already).
+at() {
+    xdotool mousemove "$1" "$2"
+    local here="x:$1 y:$2 "
+    wait_for 2 eval '[[ "$(xdotool getmouselocation)" == "$here"* ]]'
+}
+windows() { xdotool search --onlyvisible --class vmkt 2>/dev/null | sort; }
+# The first visible window of the program that is not in the given list.
+new_window() { comm -13 <(printf '%s\n' $1 | sort) <(windows) | head -1; }
+# How many pixels of a part of the screen are clearly red (text in red is
+# blended with the grey face at its edges).
+red_pixels() {
+    import -display "$DISPLAY" -window root -crop "$1" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*srgb(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' |
+        awk '$1 - $2 > 60 && $1 - $3 > 60 { n++ } END { print n + 0 }'
+}
+
+# ---- start without a notification area -------------------------------------
+
+"$VMKT" >"$T/vmkt.log" 2>&1 &
+VPID=$!
+PIDS+=("$VPID")
+STRIP=
+find_strip() { STRIP=$(xdotool search --onlyvisible --name '^Vemko' 2>/dev/null | head -1); [ -n "$STRIP" ]; }
+if ! wait_for 10 find_strip; then
+    echo "the strip never appeared"; cat "$T/vmkt.log"; exit 1
+fi
+X=551 # the strip's left edge on a 1024-pixel screen
+
+geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                                      /Width/ {w=$NF} /Height/ {h=$NF} END {print x","y" "w"x"h}')
+check "strip at 551,0 with 333x22 (found $geometry)" [ "$geometry" = "551,0 333x22" ]
+state=$(xprop -id "$STRIP" _NET_WM_STATE)
+check "strip has _NET_WM_STATE_SKIP_TASKBAR" grep -q _NET_WM_STATE_SKIP_TASKBAR <<<"$state"
+check "strip has _NET_WM_STATE_SKIP_PAGER" grep -q _NET_WM_STATE_SKIP_PAGER <<<"$state"
+check "strip stays above other windows" grep -q _NET_WM_STATE_ABOVE <<<"$state"
+
+sleep 0.3
+shot strip-idle 333x22+$X+0
+shot screen-idle
+colours=$(convert "$ART/strip-idle.png" -format %k info:)
+check "strip drawn with text (colours: $colours)" [ "$colours" -ge 16 ]
+
+# The pointer over a button turns its caption from orange to black, also
+# while the program is not the active one; the tip shows after a rest.
+orange_pixels() {
+    import -display "$DISPLAY" -window root -crop "$1" -depth 8 txt:- 2>/dev/null |
+        sed -n 's/.*srgb(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' |
+        awk '$1 > 200 && $2 > 80 && $2 < 200 && $3 < 120 { n++ } END { print n + 0 }'
+}
+BUTTON=30x16+$((X + 251))+3
+at 300 300
+no_orange() { [ "$(orange_pixels "$BUTTON")" -eq 0 ]; }
+check "the start caption is orange" [ "$(orange_pixels "$BUTTON")" -gt 5 ]
+before=$(windows)
+at $((X + 266)) 11
+check "with the pointer over it, black" wait_for 2 no_orange
+TIP=
+find_tip() { TIP=$(new_window "$before"); [ -n "$TIP" ]; }
+if wait_for 4 find_tip; then
+    pass "the button's tip shows while the pointer rests on it"
+    shot tooltip
+else
+    fail "the button's tip shows while the pointer rests on it"
+fi
+at 300 300
+check "the pointer gone, orange again" wait_for 2 eval '[ "$(orange_pixels "$BUTTON")" -gt 5 ]'
+
+# Without a notification area a right click on the strip opens the menu.
+before=$(windows)
+at $((X + 60)) 11 && xdotool click 3
+MENU=
+find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
+check "right click on the strip opens the menu while there is no tray" wait_for 3 find_menu
+xdotool key Escape
+[ -n "$MENU" ] && wait_for 3 gone "$MENU"
+
+# ---- the notification area comes --------------------------------------------
+
+trayer --edge bottom --align right --widthtype request --height 32 --SetDockType true \
+    >"$T/trayer.log" 2>&1 &
+PIDS+=("$!")
+ICON=
+find_icon() {
+    local w
+    for w in $(windows); do
+        [ "$w" = "$STRIP" ] && continue
+        # The icon sits in trayer's bar at the bottom of the screen.
+        local y
+        y=$(xwininfo -id "$w" | awk '/Absolute upper-left Y/ {print $NF}')
+        [ "${y:-0}" -gt 700 ] && { ICON=$w; return 0; }
+    done
+    return 1
+}
+if wait_for 10 find_icon; then
+    pass "the tray icon appears once a notification area does"
+else
+    fail "the tray icon appears once a notification area does"
+    cat "$T/vmkt.log" "$T/trayer.log"
+    exit 1
+fi
+read -r IX IY < <(xwininfo -id "$ICON" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+                                             /Width/ {w=$NF} /Height/ {h=$NF} END {print x + int(w/2), y + int(h/2)}')
+sleep 0.3
+shot screen-tray
+
+# ---- tray double-clicks hide and show the strip -----------------------------
+
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+check "double-click on the tray icon hides the strip" wait_for 3 gone "$STRIP"
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+check "double-click again shows it" wait_for 3 mapped "$STRIP"
+geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}')
+check "shown again at the same place (found $geometry)" [ "$geometry" = "551,0" ]
+check "still out of the taskbar after showing again" \
+    grep -q _NET_WM_STATE_SKIP_TASKBAR <<<"$(xprop -id "$STRIP" _NET_WM_STATE)"
+
+# ---- the popup menu and the about box ---------------------------------------
+
+before=$(windows)
+at "$IX" "$IY" && xdotool click 3
+MENU=
+check "right click on the tray icon opens the menu" wait_for 3 find_menu
+sleep 0.3
+shot menu-open
+# From the end of the menu: 退出软件, then 关于.
+xdotool key Up Up Return
+ABOUT=
+find_about() { ABOUT=$(xdotool search --onlyvisible --name 'Vemko$' 2>/dev/null | head -1); [ -n "$ABOUT" ]; }
+if wait_for 3 find_about; then
+    pass "关于 opens the about box"
+    sleep 0.3
+    shot about-box
+    xdotool windowfocus --sync "$ABOUT" key Return
+    check "the about box closes with Enter" wait_for 3 gone "$ABOUT"
+else
+    fail "关于 opens the about box"
+fi
+
+# ---- the ring length through the input box ----------------------------------
+
+before=$(windows)
+at "$IX" "$IY" && xdotool click 3
+MENU=
+check "right click opens the menu again" wait_for 3 find_menu
+# 软件设置, into its submenu, up to its last item 设置闹铃时长.
+xdotool key Down Down Right Up Return
+INPUT=
+find_input() { INPUT=$(xdotool search --onlyvisible --name '^输入时间' 2>/dev/null | head -1); [ -n "$INPUT" ]; }
+if wait_for 3 find_input; then
+    pass "设置闹铃时长 opens the input box"
+    # Typing replaces the selected "180"; the letter is not taken.
+    xdotool windowfocus --sync "$INPUT" type --delay 40 "a2"
+    sleep 0.3
+    shot input-box
+    xdotool key Return
+    check "the input box closes with Enter" wait_for 3 gone "$INPUT"
+    check "the ring length 2 is stored" grep -q '=2$' "$XDG_CONFIG_HOME/VMKT/VMKT.ini"
+else
+    fail "设置闹铃时长 opens the input box"
+fi
+
+# ---- a countdown falls due and the strip flashes ----------------------------
+
+field() { # field X TEXT: replaces the text of the field at X in the strip
+    at $((X + $1)) 11 && xdotool click 1
+    xdotool key ctrl+a
+    xdotool type --delay 40 "$2"
+}
+field 72 0
+field 108 0
+field 144 2
+sleep 0.2
+shot strip-set 333x22+$X+0
+before=$(windows)
+at $((X + 266)) 11 && xdotool click 1
+# A ring length of 3 seconds or less is asked about first.
+QUESTION=
+find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
+if wait_for 3 find_question; then
+    pass "a ring length of 2 s asks before the start"
+    sleep 0.3
+    shot short-ring-question
+    xdotool windowfocus --sync "$QUESTION" key y
+    check "是 closes the question" wait_for 3 gone "$QUESTION"
+else
+    fail "a ring length of 2 s asks before the start"
+fi
+sleep 0.3
+shot strip-running 333x22+$X+0
+check "the strip changes when the countdown starts" \
+    [ "$(compare -metric AE "$ART/strip-set.png" "$ART/strip-running.png" null: 2>&1)" != 0 ]
+# The status label flashes between black and red once the countdown is due.
+LABEL=126x18+$((X + 53))+2
+flashing() { [ "$(red_pixels "$LABEL")" -gt 10 ]; }
+black() { [ "$(red_pixels "$LABEL")" -eq 0 ]; }
+# Red in no sample over about a second: the 250 ms flashing would show it.
+stays_black() {
+    local i
+    for i in 1 2 3 4 5 6 7 8; do
+        black || return 1
+        sleep 0.12
+    done
+}
+if wait_for 8 flashing; then
+    shot strip-ringing 333x22+$X+0
+    shot screen-ringing
+fi
+if flashing || wait_for 1 flashing && wait_for 2 black && wait_for 2 flashing; then
+    pass "the countdown of 0 0 2 falls due and the strip flashes red and black"
+else
+    fail "the countdown of 0 0 2 falls due and the strip flashes red and black"
+fi
+
+# ---- "×" while running asks; "否" keeps it running ---------------------------
+
+before=$(windows)
+at $((X + 319)) 12 && xdotool click 1
+QUESTION=
+if wait_for 3 find_question; then
+    pass "× while running asks first"
+    sleep 0.3
+    shot close-question
+    xdotool windowfocus --sync "$QUESTION" key n
+    check "否 closes the question" wait_for 3 gone "$QUESTION"
+    sleep 0.5
+    check "否 keeps the program running" kill -0 "$VPID"
+    check "否 keeps the strip shown" mapped "$STRIP"
+    check "the alarm keeps flashing after 否" wait_for 3 flashing
+else
+    fail "× while running asks first"
+fi
+
+# ---- stop, then × ends the program with exit code 0 -------------------------
+
+at $((X + 266)) 11 && xdotool click 1
+sleep 0.3
+check "停止 stops the flashing" stays_black
+shot strip-stopped 333x22+$X+0
+
+# ---- dragged by a label, the strip stays where it was put -------------------
+
+at $((X + 90)) 11
+xdotool mousedown 1 sleep 0.2 mousemove $((X + 40)) 60 sleep 0.2 \
+    mousemove $((X - 110)) 111 sleep 0.2 mouseup 1
+place() { xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}'; }
+at_351_100() { [ "$(place)" = "351,100" ]; }
+wait_for 2 at_351_100
+check "dragging the label moves the strip (found $(place))" at_351_100
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+wait_for 3 gone "$STRIP"
+at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+wait_for 3 mapped "$STRIP"
+check "hidden and shown again, it keeps the new place (found $(place))" at_351_100
+X=351
+at $((X + 319)) 112 && xdotool click 1
+exited() { ! kill -0 "$VPID" 2>/dev/null; }
+if wait_for 5 exited; then
+    wait "$VPID"
+    rc=$?
+    check "× while idle ends the program with exit code 0 (found $rc)" [ "$rc" = 0 ]
+    check "the tray icon is gone" wait_for 2 gone "$ICON"
+else
+    fail "× while idle ends the program"
+fi
+check "the settings went to the temporary configuration directory" \
+    [ -s "$XDG_CONFIG_HOME/VMKT/VMKT.ini" ]
+
+if [ "$FAILED" -ne 0 ]; then
+    echo "--- program output"
+    cat "$T/vmkt.log"
+fi
+echo "screenshots in $ART"
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
