@@ -105,7 +105,7 @@ gone() { ! mapped "$1"; } # unmapped or destroyed
 at() {
     xdotool mousemove "$1" "$2"
     local here="x:$1 y:$2 "
-    wait_for 2 eval '[[ "$(xdotool getmouselocation)" == "$here"* ]]'
+    wait_for 6 eval '[[ "$(xdotool getmouselocation)" == "$here"* ]]'
 }
 windows() { xdotool search --onlyvisible --class vmkt 2>/dev/null | sort; }
 # The first visible window of the program that is not in the given list.
@@ -157,26 +157,26 @@ no_orange() { [ "$(orange_pixels "$BUTTON")" -eq 0 ]; }
 check "the start caption is orange" [ "$(orange_pixels "$BUTTON")" -gt 5 ]
 before=$(windows)
 at $((X + 266)) 11
-check "with the pointer over it, black" wait_for 2 no_orange
+check "with the pointer over it, black" wait_for 6 no_orange
 TIP=
 find_tip() { TIP=$(new_window "$before"); [ -n "$TIP" ]; }
-if wait_for 4 find_tip; then
+if wait_for 8 find_tip; then
     pass "the button's tip shows while the pointer rests on it"
     shot tooltip
 else
     fail "the button's tip shows while the pointer rests on it"
 fi
 at 300 300
-check "the pointer gone, orange again" wait_for 2 eval '[ "$(orange_pixels "$BUTTON")" -gt 5 ]'
+check "the pointer gone, orange again" wait_for 6 eval '[ "$(orange_pixels "$BUTTON")" -gt 5 ]'
 
 # Without a notification area a right click on the strip opens the menu.
 before=$(windows)
 at $((X + 60)) 11 && xdotool click 3
 MENU=
 find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
-check "right click on the strip opens the menu while there is no tray" wait_for 3 find_menu
+check "right click on the strip opens the menu while there is no tray" wait_for 10 find_menu
 xdotool key Escape
-[ -n "$MENU" ] && wait_for 3 gone "$MENU"
+[ -n "$MENU" ] && wait_for 10 gone "$MENU"
 
 # ---- the notification area comes --------------------------------------------
 
@@ -210,9 +210,9 @@ shot screen-tray
 # ---- tray double-clicks hide and show the strip -----------------------------
 
 at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-check "double-click on the tray icon hides the strip" wait_for 3 gone "$STRIP"
+check "double-click on the tray icon hides the strip" wait_for 10 gone "$STRIP"
 at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-check "double-click again shows it" wait_for 3 mapped "$STRIP"
+check "double-click again shows it" wait_for 10 mapped "$STRIP"
 geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}')
 check "shown again at the same place (found $geometry)" [ "$geometry" = "551,0" ]
 check "still out of the taskbar after showing again" \
@@ -223,19 +223,21 @@ check "still out of the taskbar after showing again" \
 before=$(windows)
 at "$IX" "$IY" && xdotool click 3
 MENU=
-check "right click on the tray icon opens the menu" wait_for 3 find_menu
+check "right click on the tray icon opens the menu" wait_for 10 find_menu
 sleep 0.3
 shot menu-open
 # From the end of the menu: 退出软件, then 关于.
+# The menu takes the keyboard a moment after it shows.
+sleep 0.5
 xdotool key Up Up Return
 ABOUT=
 find_about() { ABOUT=$(xdotool search --onlyvisible --name 'Vemko$' 2>/dev/null | head -1); [ -n "$ABOUT" ]; }
-if wait_for 3 find_about; then
+if wait_for 10 find_about; then
     pass "关于 opens the about box"
     sleep 0.3
     shot about-box
     xdotool windowfocus --sync "$ABOUT" key Return
-    check "the about box closes with Enter" wait_for 3 gone "$ABOUT"
+    check "the about box closes with Enter" wait_for 10 gone "$ABOUT"
 else
     fail "关于 opens the about box"
 fi
@@ -245,19 +247,20 @@ fi
 before=$(windows)
 at "$IX" "$IY" && xdotool click 3
 MENU=
-check "right click opens the menu again" wait_for 3 find_menu
+check "right click opens the menu again" wait_for 10 find_menu
 # 软件设置, into its submenu, up to its last item 设置闹铃时长.
+sleep 0.5
 xdotool key Down Down Right Up Return
 INPUT=
 find_input() { INPUT=$(xdotool search --onlyvisible --name '^输入时间' 2>/dev/null | head -1); [ -n "$INPUT" ]; }
-if wait_for 3 find_input; then
+if wait_for 10 find_input; then
     pass "设置闹铃时长 opens the input box"
     # Typing replaces the selected "180"; the letter is not taken.
     xdotool windowfocus --sync "$INPUT" type --delay 40 "a2"
     sleep 0.3
     shot input-box
     xdotool key Return
-    check "the input box closes with Enter" wait_for 3 gone "$INPUT"
+    check "the input box closes with Enter" wait_for 10 gone "$INPUT"
     check "the ring length 2 is stored" grep -q '=2$' "$XDG_CONFIG_HOME/VMKT/VMKT.ini"
 else
     fail "设置闹铃时长 opens the input box"
@@ -280,12 +283,12 @@ at $((X + 266)) 11 && xdotool click 1
 # A ring length of 3 seconds or less is asked about first.
 QUESTION=
 find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
-if wait_for 3 find_question; then
+if wait_for 10 find_question; then
     pass "a ring length of 2 s asks before the start"
     sleep 0.3
     shot short-ring-question
     xdotool windowfocus --sync "$QUESTION" key y
-    check "是 closes the question" wait_for 3 gone "$QUESTION"
+    check "是 closes the question" wait_for 10 gone "$QUESTION"
 else
     fail "a ring length of 2 s asks before the start"
 fi
@@ -309,7 +312,7 @@ if wait_for 8 flashing; then
     shot strip-ringing 333x22+$X+0
     shot screen-ringing
 fi
-if flashing || wait_for 1 flashing && wait_for 2 black && wait_for 2 flashing; then
+if flashing || wait_for 1 flashing && wait_for 6 black && wait_for 6 flashing; then
     pass "the countdown of 0 0 2 falls due and the strip flashes red and black"
 else
     fail "the countdown of 0 0 2 falls due and the strip flashes red and black"
@@ -320,16 +323,16 @@ fi
 before=$(windows)
 at $((X + 319)) 12 && xdotool click 1
 QUESTION=
-if wait_for 3 find_question; then
+if wait_for 10 find_question; then
     pass "× while running asks first"
     sleep 0.3
     shot close-question
     xdotool windowfocus --sync "$QUESTION" key n
-    check "否 closes the question" wait_for 3 gone "$QUESTION"
+    check "否 closes the question" wait_for 10 gone "$QUESTION"
     sleep 0.5
     check "否 keeps the program running" kill -0 "$VPID"
     check "否 keeps the strip shown" mapped "$STRIP"
-    check "the alarm keeps flashing after 否" wait_for 3 flashing
+    check "the alarm keeps flashing after 否" wait_for 10 flashing
 else
     fail "× while running asks first"
 fi
@@ -348,12 +351,12 @@ xdotool mousedown 1 sleep 0.2 mousemove $((X + 40)) 60 sleep 0.2 \
     mousemove $((X - 110)) 111 sleep 0.2 mouseup 1
 place() { xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}'; }
 at_351_100() { [ "$(place)" = "351,100" ]; }
-wait_for 2 at_351_100
+wait_for 6 at_351_100
 check "dragging the label moves the strip (found $(place))" at_351_100
 at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-wait_for 3 gone "$STRIP"
+wait_for 10 gone "$STRIP"
 at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-wait_for 3 mapped "$STRIP"
+wait_for 10 mapped "$STRIP"
 check "hidden and shown again, it keeps the new place (found $(place))" at_351_100
 X=351
 at $((X + 319)) 112 && xdotool click 1
@@ -362,7 +365,7 @@ if wait_for 5 exited; then
     wait "$VPID"
     rc=$?
     check "× while idle ends the program with exit code 0 (found $rc)" [ "$rc" = 0 ]
-    check "the tray icon is gone" wait_for 2 gone "$ICON"
+    check "the tray icon is gone" wait_for 6 gone "$ICON"
 else
     fail "× while idle ends the program"
 fi
