@@ -1,7 +1,8 @@
 #include "actions/sound_waveout.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 #include <algorithm>
 #include <cmath>
