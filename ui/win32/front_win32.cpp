@@ -194,8 +194,10 @@ bool Win32Front::createControls() {
     updating_ = true;
     for (std::size_t i = 0; i < all.size(); ++i) {
         Control& c = *all[i];
-        if (c.kind() == Kind::Window || c.kind() == Kind::Timer || c.kind() == Kind::TrayIcon ||
-            c.kind() == Kind::Frame)
+        // The window itself, the timers, the tray icon, the menu and the
+        // painted frame have no child window.
+        if (c.kind() != Kind::Label && c.kind() != Kind::EditBox && c.kind() != Kind::ComboBox &&
+            c.kind() != Kind::Button)
             continue;
         HWND hwnd = createControl(c, kFirstControlId + static_cast<int>(i));
         if (!hwnd) {
@@ -233,6 +235,8 @@ HWND Win32Front::createControl(Control& c, int id) {
                     (l.centred() ? SS_CENTER : SS_LEFT) | SS_CENTERIMAGE | SS_NOPREFIX | WS_BORDER |
                         (l.visible() ? WS_VISIBLE : 0),
                     r.h);
+        if (hwnd)
+            SetWindowSubclass(hwnd, labelProc, 1, 0);
         break;
     }
     case Kind::EditBox: {
@@ -813,6 +817,23 @@ void Win32Front::drawButton(const DRAWITEMSTRUCT& item) {
     area.top += (area.bottom - area.top - height) / 2;
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &area, format);
     SelectObject(dc, oldFont);
+}
+
+// The labels' one-pixel border is black, whatever the system's frame colour.
+LRESULT CALLBACK Win32Front::labelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                       DWORD_PTR) {
+    if (msg == WM_NCPAINT) {
+        HDC dc = GetWindowDC(hwnd);
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        OffsetRect(&r, -r.left, -r.top);
+        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(hwnd, dc);
+        return 0;
+    }
+    if (msg == WM_NCDESTROY)
+        RemoveWindowSubclass(hwnd, labelProc, id);
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 // The fields: typing takes only the digits and "-"; a double-click is the
