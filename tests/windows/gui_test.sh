@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# The Windows program under Wine on a virtual display, driven as a user would:
+# the strip's size and place, typing into a field, the tray icon's double-click
+# and popup menu, the about box, a close request and an end of session while
+# an alarm runs (answered No), and a close request while idle, which ends the
+# program with exit code 0. Screenshots go into the output directory.
+#
+#   gui_test.sh VMKT_EXE PROBE_EXE OUTPUT_DIR
+#
+# Needs Wine (WINEPREFIX set up by the caller), Xvfb, xdotool, xwininfo,
+# ImageMagick's import, a CJK font and the zh_CN.UTF-8 locale (generated here
+# when missing and running as root).
+set -euo pipefail
+exe=$1
+probe=$2
+out=$3
+wine=${WINE:-wine}
+mkdir -p "$out"
+
+for tool in "$wine" Xvfb xdotool xwininfo import; do
+  command -v "$tool" >/dev/null || { echo "gui test: $tool is missing" >&2; exit 1; }
+done
+if ! locale -a 2>/dev/null | grep -qiE '^zh_CN\.utf-?8$'; then
+  if [ "$(id -u)" -eq 0 ] && [ -f /etc/locale.gen ]; then
+    sed -i 's/^# *zh_CN.UTF-8/zh_CN.UTF-8/' /etc/locale.gen
+    locale-gen >/dev/null
+  else
+    echo "gui test: the zh_CN.UTF-8 locale is missing" >&2
+    exit 1
+  fi
+fi
+unset LC_ALL
+export LANG=zh_CN.UTF-8
+
+# A display of our own.
+n=90
+while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+app=
+cleanup() {
+  if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then kill "$app" 2>/dev/null || true; fi
+  kill "$xvfb" 2>/dev/null || true
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=":$n"
+
+shot() { import -window root "$out/$1.png"; }
+fail() {
+  echo "FAIL: $*"
+  shot gui-failure || true
+  exit 1
+}
+# wait_for TENTHS COMMAND...: retries the command until it succeeds.
+wait_for() {
+  local tries=$1
+  shift
+  for ((i = 0; i < tries; i++)); do
+    if "$@" >/dev/null 2>&1; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+visible() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)" ]; }
+window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+# geometry ID: "X Y WIDTH HEIGHT"
+geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+control() { "$wine" "$probe" texts | tr -d '\r' | awk -v id="$1" '$1 == id {$1 = ""; $2 = ""; sub(/^  /, ""); print}'; }
+key_to() {
+  xdotool windowfocus "$1" 2>/dev/null || true
+  sleep 0.2
+  shift
+  xdotool key "$@"
+}
+
+wait_for 100 xdotool getdisplaygeometry || fail "the virtual display did not start"
+read -r screen_w _ < <(xdotool getdisplaygeometry)
+
+# A first start: nothing stored.
+"$wine" reg delete 'HKCU\Software\VMKT' /f >/dev/null 2>&1 || true
+
+echo "-- start"
+"$wine" "$exe" >"$out/gui-vmkt.log" 2>&1 &
+app=$!
+wait_for 300 visible '^Vemko闹钟$' || fail "the strip did not appear"
+strip=$(window '^Vemko闹钟$')
+sleep 1
+shot gui-strip
+read -r x y w h < <(geometry "$strip")
+want="$((screen_w - 473)) 0 333 22"
+[ "$x $y $w $h" = "$want" ] || fail "strip at $x $y size ${w}x$h, expected $want"
+echo "strip: ${w}x$h at $x,$y"
+
+echo "-- typing into the minute field"
+minute=1005 # control identifier of 分1
+xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
+wait_for 30 test "$(control $minute)" = 0 || fail "double-click: 分1 reads '$(control $minute)'"
+xdotool key End
+xdotool type --delay 40 "a1-b2"
+wait_for 30 test "$(control $minute)" = "01-2" || fail "typed a1-b2: 分1 reads '$(control $minute)'"
+xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
+xdotool key End
+xdotool type "0"
+wait_for 30 test "$(control $minute)" = 0 || fail "typed 0 after 0: 分1 reads '$(control $minute)'"
+
+echo "-- tray icon"
+wait_for 100 visible '^Wine System Tray$' || fail "no tray icon"
+read -r tx ty _ _ < <(geometry "$(window '^Wine System Tray$')")
+ix=$((tx + 10))
+iy=$((ty + 10))
+xdotool mousemove $ix $iy click --repeat 2 --delay 80 1
+wait_for 50 bash -c "! xdotool search --onlyvisible --name '^Vemko闹钟$' | grep -q ." ||
+  fail "a double-click on the tray icon did not hide the strip"
+shot gui-hidden
+xdotool mousemove $ix $iy click --repeat 2 --delay 80 1
+wait_for 50 visible '^Vemko闹钟$' || fail "a second double-click did not show the strip"
+read -r x2 y2 _ _ < <(geometry "$(window '^Vemko闹钟$')")
+[ "$x2 $y2" = "$x $y" ] || fail "the strip came back at $x2,$y2, not $x,$y"
+
+echo "-- popup menu and about box"
+# A popup menu is the window that opens at the pointer + 3 pixels.
+open_menu() {
+  local before
+  before=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort)
+  xdotool mousemove $ix $iy click 3
+  menu=
+  tries=0
+  while [ -z "$menu" ] && [ $tries -lt 50 ]; do
+    tries=$((tries + 1))
+    sleep 0.1
+    for id in $(comm -13 <(echo "$before") <(xdotool search --onlyvisible --name '' 2>/dev/null | sort)); do
+      read -r mx my _ _ < <(geometry "$id")
+      if [ "$mx $my" = "$((ix + 3)) $((iy + 3))" ]; then menu=$id; fi
+    done
+  done
+  [ -n "$menu" ]
+}
+open_menu || fail "no popup menu at the pointer + 3 pixels"
+shot gui-menu
+# From the top, upwards: 退出软件, then 关于.
+key_to "$menu" Up Up Return
+wait_for 50 visible '^关于Vemko$' || fail "the about box did not appear"
+sleep 0.5
+shot gui-about
+about=$(window '^关于Vemko$')
+key_to "$about" Return
+if ! wait_for 30 bash -c "! xdotool search --onlyvisible --name '^关于Vemko$' | grep -q ."; then
+  read -r ax ay aw ah < <(geometry "$about")
+  xdotool mousemove $((ax + aw / 2)) $((ay + ah - 22)) click 1
+  wait_for 30 bash -c "! xdotool search --onlyvisible --name '^关于Vemko$' | grep -q ." ||
+    fail "the about box did not close"
+fi
+
+echo "-- ring-length input box"
+open_menu || fail "no popup menu"
+# 显示界面, 软件设置, into the submenu, up to its last item 设置闹铃时长.
+key_to "$menu" Down Down Right
+sleep 0.3
+xdotool key Up Return
+wait_for 50 visible '^输入时间：$' || fail "the ring-length box did not appear"
+box=$(window '^输入时间：$')
+# The initial text is selected: typing replaces it; letters are not taken.
+key_to "$box" a 2 b 0 minus
+sleep 0.3
+shot gui-input
+xdotool key Return
+wait_for 30 test "$(control 1012)" = "20-" || fail "ring length reads '$(control 1012)'"
+
+echo "-- running: close request and end of session, answered No"
+xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
+xdotool type "5"
+xdotool mousemove $((x + 266)) $((y + 11)) click 1
+wait_for 30 test "$(control 1009)" = 停止 || fail "the start button reads '$(control 1009)'"
+"$wine" "$probe" close
+wait_for 50 visible '^重要提示：$' || fail "no confirmation for a close request while running"
+shot gui-confirm
+key_to "$(window '^重要提示：$')" n
+wait_for 30 bash -c "! xdotool search --onlyvisible --name '^重要提示：$' | grep -q ." ||
+  fail "the confirmation did not close"
+sleep 0.5
+kill -0 "$app" 2>/dev/null || fail "the program ended although the answer was No"
+"$wine" "$probe" endsession >"$out/gui-endsession.txt" &
+probe_pid=$!
+wait_for 50 visible '^重要提示：$' || fail "no confirmation for the end of the session"
+key_to "$(window '^重要提示：$')" n
+wait "$probe_pid" || fail "the end-of-session probe failed"
+[ "$(tr -d '\r' <"$out/gui-endsession.txt")" = refused ] ||
+  fail "end of session while running: $(cat "$out/gui-endsession.txt")"
+control 1003 | grep -q '^剩余：' || fail "the countdown is not shown: '$(control 1003)'"
+shot gui-running
+xdotool mousemove $((x + 266)) $((y + 11)) click 1
+wait_for 30 test "$(control 1009)" = 开始 || fail "the stop did not take"
+
+echo "-- close request while idle"
+"$wine" "$probe" close
+code=0
+for ((i = 0; i < 150; i++)); do
+  kill -0 "$app" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$app" 2>/dev/null && fail "the program did not end after a close request while idle"
+wait "$app" || code=$?
+app=
+[ "$code" -eq 0 ] || fail "exit code $code"
+visible '^Vemko闹钟$' && fail "the strip is still there"
+echo "exit code 0"
+echo "gui test: passed"
