@@ -70,6 +70,11 @@ geometry() {
     /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
 }
 control() { "$wine" "$probe" texts | tr -d '\r' | awk -v id="$1" '$1 == id {$1 = ""; $2 = ""; sub(/^  /, ""); print}'; }
+# reads ID TEXT: whether the control shows the text now.
+reads() { [ "$(control "$1")" = "$2" ]; }
+# The hour, minute and second fields.
+fields() { echo "$(control 1004) $(control 1005) $(control 1006)"; }
+reads_fields() { [ "$(fields)" = "$1" ]; }
 key_to() {
   xdotool windowfocus "$1" 2>/dev/null || true
   sleep 0.2
@@ -98,14 +103,14 @@ echo "strip: ${w}x$h at $x,$y"
 echo "-- typing into the minute field"
 minute=1005 # control identifier of 分1
 xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
-wait_for 30 test "$(control $minute)" = 0 || fail "double-click: 分1 reads '$(control $minute)'"
+wait_for 30 reads $minute 0 || fail "double-click: 分1 reads '$(control $minute)'"
 xdotool key End
 xdotool type --delay 40 "a1-b2"
-wait_for 30 test "$(control $minute)" = "01-2" || fail "typed a1-b2: 分1 reads '$(control $minute)'"
+wait_for 30 reads $minute "01-2" || fail "typed a1-b2: 分1 reads '$(control $minute)'"
 xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
 xdotool key End
 xdotool type "0"
-wait_for 30 test "$(control $minute)" = 0 || fail "typed 0 after 0: 分1 reads '$(control $minute)'"
+wait_for 30 reads $minute 0 || fail "typed 0 after 0: 分1 reads '$(control $minute)'"
 
 echo "-- tray icon"
 wait_for 100 visible '^Wine System Tray$' || fail "no tray icon"
@@ -168,13 +173,35 @@ key_to "$box" a 2 b 0 minus
 sleep 0.3
 shot gui-input
 xdotool key Return
-wait_for 30 test "$(control 1012)" = "20-" || fail "ring length reads '$(control 1012)'"
+wait_for 30 reads 1012 "20-" || fail "ring length reads '$(control 1012)'"
+
+echo "-- a one-second countdown fires with the balloon"
+open_menu || fail "no popup menu"
+# 软件设置, then its second item 气泡提醒.
+key_to "$menu" Down Down Right
+sleep 0.3
+xdotool key Down Return
+sleep 0.3
+for field in 98 134; do
+  xdotool mousemove $((x + field + 10)) $((y + 11)) click --repeat 2 --delay 60 1
+done
+xdotool key End
+xdotool type "1"
+wait_for 30 reads_fields "0 0 01" ||
+  fail "fields read $(fields)"
+xdotool mousemove $((x + 266)) $((y + 11)) click 1
+wait_for 50 reads 1003 "注意：到时间了！" || fail "no alarm: '$(control 1003)'"
+# The notification area shows a balloon a moment after it is asked for.
+sleep 3
+shot gui-fired
+xdotool mousemove $((x + 266)) $((y + 11)) click 1
+wait_for 30 reads 1003 "提示：闹钟已经停止！" || fail "not stopped: '$(control 1003)'"
 
 echo "-- running: close request and end of session, answered No"
 xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
 xdotool type "5"
 xdotool mousemove $((x + 266)) $((y + 11)) click 1
-wait_for 30 test "$(control 1009)" = 停止 || fail "the start button reads '$(control 1009)'"
+wait_for 30 reads 1009 停止 || fail "the start button reads '$(control 1009)'"
 "$wine" "$probe" close
 wait_for 50 visible '^重要提示：$' || fail "no confirmation for a close request while running"
 shot gui-confirm
@@ -193,7 +220,7 @@ wait "$probe_pid" || fail "the end-of-session probe failed"
 control 1003 | grep -q '^剩余：' || fail "the countdown is not shown: '$(control 1003)'"
 shot gui-running
 xdotool mousemove $((x + 266)) $((y + 11)) click 1
-wait_for 30 test "$(control 1009)" = 开始 || fail "the stop did not take"
+wait_for 30 reads 1009 开始 || fail "the stop did not take"
 
 echo "-- close request while idle"
 "$wine" "$probe" close
