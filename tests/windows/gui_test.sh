@@ -100,6 +100,23 @@ want="$((screen_w - 473)) 0 333 22"
 [ "$x $y $w $h" = "$want" ] || fail "strip at $x $y size ${w}x$h, expected $want"
 echo "strip: ${w}x$h at $x,$y"
 
+echo "-- the start button's caption: orange, black while the pointer is over it"
+# orange_pixels X Y W H: how many clearly orange pixels the screen shows there.
+orange_pixels() {
+  import -window root -crop "$3x$4+$1+$2" txt:- 2>/dev/null |
+    awk -F'[(,)]' 'NR > 1 && $3 + 0 > 200 && $3 - $4 > 50 && $4 - $5 > 20 {n++} END {print n + 0}'
+}
+xdotool mousemove 500 400
+sleep 0.5
+[ "$(orange_pixels $((x + 250)) $((y + 2)) 32 18)" -gt 10 ] || fail "the caption of 开始 is not orange"
+xdotool mousemove $((x + 266)) $((y + 11))
+sleep 0.5
+shot gui-hover
+[ "$(orange_pixels $((x + 250)) $((y + 2)) 32 18)" -eq 0 ] || fail "the caption stays orange under the pointer"
+xdotool mousemove 500 400
+sleep 0.5
+[ "$(orange_pixels $((x + 250)) $((y + 2)) 32 18)" -gt 10 ] || fail "the caption is not orange again"
+
 echo "-- typing into the minute field"
 minute=1005 # control identifier of 分1
 xdotool mousemove $((x + 98 + 10)) $((y + 11)) click --repeat 2 --delay 60 1
