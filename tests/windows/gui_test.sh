@@ -239,6 +239,26 @@ shot gui-running
 xdotool mousemove $((x + 266)) $((y + 11)) click 1
 wait_for 30 reads 1009 开始 || fail "the stop did not take"
 
+echo "-- dragging the strip by its background and by a label"
+# drag FROM_X FROM_Y: presses there and moves the pointer 30 right, 20 down.
+drag() {
+  xdotool mousemove "$1" "$2" mousedown 1
+  for i in 1 2 3 4 5; do
+    sleep 0.15
+    xdotool mousemove $(($1 + 6 * i)) $(($2 + 4 * i))
+  done
+  sleep 0.3
+  xdotool mouseup 1
+  sleep 0.5
+}
+for at in 49 56; do # between the mode box and the unit label; the unit label
+  read -r x y _ _ < <(geometry "$strip")
+  drag $((x + at)) $((y + 10))
+  read -r nx ny _ _ < <(geometry "$strip")
+  [ "$nx $ny" = "$((x + 30)) $((y + 20))" ] || fail "dragged from x $at: strip at $nx,$ny"
+done
+shot gui-dragged
+
 echo "-- close request while idle"
 "$wine" "$probe" close
 code=0
