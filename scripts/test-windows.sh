@@ -47,6 +47,18 @@ fi
 # would wait for one.
 wineserver -p >/dev/null 2>&1 </dev/null
 wine wineboot -u >/dev/null 2>&1 </dev/null
+# The boot leaves a desktop process without a display for a few seconds; a
+# program started meanwhile would put its windows there.
+for _ in $(seq 100); do
+  left=0
+  for p in $(pgrep -f 'explorer\.exe' 2>/dev/null); do
+    if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      left=1
+    fi
+  done
+  [ "$left" -eq 0 ] && break
+  sleep 0.2
+done
 
 cd "$dir"
 ctest --output-on-failure -j "$jobs"
