@@ -171,6 +171,12 @@ shot gui-hidden
 tray_double_click visible '^Vemko闹钟$' || fail "a second double-click did not show the strip"
 read -r x2 y2 _ _ < <(geometry "$(window '^Vemko闹钟$')")
 [ "$x2 $y2" = "$x $y" ] || fail "the strip came back at $x2,$y2, not $x,$y"
+# The shell announces a new notification area: the icon is still there and
+# still answers.
+"$wine" "$probe" taskbar
+sleep 1
+tray_double_click hidden || fail "after TaskbarCreated the tray icon does not answer"
+tray_double_click visible '^Vemko闹钟$' || fail "after TaskbarCreated the strip does not come back"
 
 echo "-- popup menu and about box"
 # A popup menu is the window that opens at the pointer + 3 pixels.

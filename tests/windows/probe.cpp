@@ -3,6 +3,8 @@
 //   vmkt-probe endsession   sends WM_QUERYENDSESSION and prints "allowed" or
 //                           "refused"
 //   vmkt-probe texts        prints "ID CLASS TEXT" for every control
+//   vmkt-probe taskbar      announces a new notification area, as the shell
+//                           does when it starts again
 // Exits with 2 when the strip's window is not there.
 #include <windows.h>
 
@@ -46,6 +48,10 @@ int wmain(int argc, wchar_t** argv) {
             return 3;
         std::printf("%s\n", answer ? "allowed" : "refused");
         return 0;
+    }
+    if (command == L"taskbar") {
+        const UINT created = RegisterWindowMessageW(L"TaskbarCreated");
+        return PostMessageW(HWND_BROADCAST, created, 0, 0) ? 0 : 3;
     }
     if (command == L"texts") {
         EnumChildWindows(bar, printControl, 0);

@@ -313,7 +313,9 @@ void Win32Front::addTrayIcon() {
     nid.uCallbackMessage = kTrayMessage;
     nid.hIcon = trayIcon_ ? trayIcon_ : smallIcon_;
     copyInto(nid.szTip, std::size(nid.szTip), toWide(model_->托盘图标1.tip()));
-    trayAdded_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
+    // When the shell announces a new notification area that still holds our
+    // icon, the add fails: the icon is then brought up to date instead.
+    trayAdded_ = Shell_NotifyIconW(NIM_ADD, &nid) || Shell_NotifyIconW(NIM_MODIFY, &nid);
 }
 
 void Win32Front::removeTrayIcon() {
@@ -646,7 +648,6 @@ LRESULT CALLBACK Win32Front::barProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 LRESULT Win32Front::onOwner(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
         // A new notification area: the icon goes in again.
-        trayAdded_ = false;
         if (!ended_)
             addTrayIcon();
         return 0;
