@@ -16,6 +16,7 @@ probe=$2
 out=$3
 wine=${WINE:-wine}
 mkdir -p "$out"
+rm -f "$out"/gui-*.png
 
 for tool in "$wine" Xvfb xdotool xwininfo import; do
   command -v "$tool" >/dev/null || { echo "gui test: $tool is missing" >&2; exit 1; }
