@@ -123,6 +123,10 @@ class System {
 public:
     virtual ~System() = default;
     virtual std::string programPath() = 0;
+    // The text the autostart entry holds for this program; a stored entry
+    // names the program when it equals this text. By default the entry is the
+    // program's path as it is.
+    virtual std::string autostartEntry() { return programPath(); }
     virtual void powerOff() = 0;
     virtual void suspend() = 0;
     virtual void displayOff() = 0;

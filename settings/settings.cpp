@@ -8,7 +8,7 @@ namespace vmkt {
 
 void Program::恢复自启动() {
     const std::string stored = 读注册表文本(RegRoot::LocalMachine, kRunPath, "空");
-    随系统启动.setChecked(stored == 程序路径());
+    随系统启动.setChecked(stored == platform().system.autostartEntry());
 }
 
 void Program::恢复气泡提醒() {
@@ -42,7 +42,7 @@ void Program::随系统启动命令() {
         删除注册表项(RegRoot::LocalMachine, kRunPath);
         随系统启动.setChecked(false);
     } else {
-        写注册表文本(RegRoot::LocalMachine, kRunPath, 程序路径());
+        写注册表文本(RegRoot::LocalMachine, kRunPath, platform().system.autostartEntry());
         随系统启动.setChecked(true);
     }
 }
