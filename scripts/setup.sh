@@ -13,7 +13,25 @@ packages=(
   dbus python3-dbus python3-gi libx11-dev libxext-dev libxcb1-dev
   # testing the desktop program for real
   xvfb xauth xdotool x11-utils trayer imagemagick
+  # the Windows program: cross-built with MinGW-w64, tested under Wine
+  g++-mingw-w64-x86-64-posix wine64 wine locales
 )
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+
+# Wine shows Chinese only in a Chinese locale.
+ensure_locale() {
+  if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+    echo "setup: generating the zh_CN.UTF-8 locale"
+    "${sudo[@]}" sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen ||
+      echo 'zh_CN.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    "${sudo[@]}" locale-gen >/dev/null
+  fi
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,15 +40,13 @@ for p in "${packages[@]}"; do
   fi
 done
 if [ ${#missing[@]} -eq 0 ]; then
+  ensure_locale
   exit 0
 fi
 
-sudo=()
-if [ "$(id -u)" -ne 0 ]; then
-  sudo=(sudo)
-fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 "${sudo[@]}" apt-get -qq update
 "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
   "${missing[@]}" >/dev/null
+ensure_locale

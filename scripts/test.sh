@@ -8,3 +8,8 @@ dir=${BUILD_DIR:-"$root/build"}
 cd "$dir"
 # The sound tests record a real server in real time: two at a time at most.
 ctest --output-on-failure -j 2
+
+# The Windows program and the core once more, cross-built and run under Wine.
+if [ "${VMKT_SKIP_WINDOWS:-}" != 1 ]; then
+  "$root/scripts/test-windows.sh" "${dir}-win"
+fi

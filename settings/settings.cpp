@@ -6,9 +6,11 @@
 
 namespace vmkt {
 
+// The entry names this program when it holds the program's path, or the form
+// in which this platform writes it (quoted, where a path with spaces needs it).
 void Program::恢复自启动() {
     const std::string stored = 读注册表文本(RegRoot::LocalMachine, kRunPath, "空");
-    随系统启动.setChecked(stored == platform().system.autostartEntry());
+    随系统启动.setChecked(stored == 程序路径() || stored == platform().system.autostartEntry());
 }
 
 void Program::恢复气泡提醒() {

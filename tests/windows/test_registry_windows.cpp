@@ -297,15 +297,17 @@ TEST_F(ProgramOnRegistry, AutostartEntryIsQuotedWhenThePathHoldsASpace) {
         EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, runKey, "VMKT"), std::nullopt);
     }
 
-    // An old unquoted entry of a path with spaces does not count as set, so
-    // that choosing the item writes the quoted one.
+    // An entry written unquoted before still names the program, as it always
+    // did; switching autostart off and on again writes the quoted form.
     PlacedSystem system;
     system.path = cases[0].path;
     putRaw(HKEY_LOCAL_MACHINE, runKey, "VMKT", REG_SZ, toWide(system.path).c_str(),
            static_cast<DWORD>((toWide(system.path).size() + 1) * sizeof(wchar_t)));
     HeadlessPlatform world;
     auto program = start(world, system);
-    EXPECT_FALSE(program->随系统启动.checked());
+    EXPECT_TRUE(program->随系统启动.checked());
+    choose(world, *program, "随系统启动");
+    EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, runKey, "VMKT"), std::nullopt);
     choose(world, *program, "随系统启动");
     EXPECT_EQ(rawValue(HKEY_LOCAL_MACHINE, runKey, "VMKT")->data, storedForm(cases[0].stored));
 }
