@@ -13,6 +13,8 @@ packages=(
   dbus python3-dbus python3-gi libx11-dev libxext-dev libxcb1-dev
   # testing the desktop program for real
   xvfb xauth xdotool x11-utils trayer imagemagick
+  # checking the packages
+  appstream desktop-file-utils unzip
   # the Windows program: cross-built with MinGW-w64, tested under Wine
   g++-mingw-w64-x86-64-posix wine64 wine locales
 )
