@@ -2,6 +2,19 @@
 
 namespace vmkt {
 
+namespace {
+
+// Virtual time ends at 2^62 ms, some 146 million years in: a wait that would
+// go beyond stops there, so that no instant, due time or wall clock reading
+// ever overflows.
+constexpr std::int64_t kEndOfTime = std::int64_t{1} << 62;
+
+std::int64_t later(std::int64_t now, std::int64_t ms) {
+    return ms < kEndOfTime - now ? now + ms : kEndOfTime;
+}
+
+} // namespace
+
 HeadlessPlatform::HeadlessPlatform()
     : sound_([this] { return now_; }), platform_{*this, *this, *this, sound_, registry_, *this} {}
 
@@ -17,7 +30,7 @@ void HeadlessPlatform::setPeriod(TimerId timer, int periodMs) {
 }
 
 void HeadlessPlatform::advance(std::int64_t ms) {
-    runUntil(now_ + (ms > 0 ? ms : 0));
+    runUntil(later(now_, ms > 0 ? ms : 0));
 }
 
 void HeadlessPlatform::runUntil(std::int64_t target) {
@@ -77,7 +90,7 @@ void HeadlessPlatform::waitInBox(std::int64_t ms) {
     if (ms <= 0)
         return;
     ++modalDepth_;
-    runUntil(now_ + ms);
+    runUntil(later(now_, ms));
     --modalDepth_;
 }
 

@@ -37,7 +37,7 @@ public:
     std::int64_t now() const { return now_; }
     // Lets the given time pass: every timer ticks at its due instants, in
     // order of time (ties in timer table order), each tick followed by the
-    // queued events.
+    // queued events. Time ends at 2^62 ms.
     void advance(std::int64_t ms);
     // Sets the wall clock's time of day on the current day; timers are not
     // moved.

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <sys/file.h>
+#include <utility>
 
 namespace vmkt {
 
@@ -369,7 +370,18 @@ bool LinuxRegistry::deleteValue(RegRoot root, const std::string& key, const std:
     if (!readable(file, settings) || !settings.contains(*path)) {
         return false;
     }
+    // QSettings removes a key's subkeys with it: a key of the same name as the
+    // value is put back.
+    settings.beginGroup(*path);
+    QList<std::pair<QString, QVariant>> keep;
+    for (const QString& child : settings.allKeys()) {
+        keep.append({child, settings.value(child)});
+    }
+    settings.endGroup();
     settings.remove(*path);
+    for (const auto& [child, value] : keep) {
+        settings.setValue(*path + '/' + child, value);
+    }
     settings.sync();
     return settings.status() == QSettings::NoError;
 }

@@ -27,8 +27,9 @@ std::string show(const Value& v) {
     return std::to_string(std::get<std::int64_t>(v));
 }
 
+// The range comes first: converting a double beyond 64 bits is undefined.
 std::string showNumber(double v) {
-    if (v == static_cast<double>(static_cast<std::int64_t>(v)) && v > -9e18 && v < 9e18)
+    if (v > -9e18 && v < 9e18 && v == static_cast<double>(static_cast<std::int64_t>(v)))
         return std::to_string(static_cast<std::int64_t>(v));
     return 数值转文本(v);
 }
@@ -107,7 +108,8 @@ private:
     }
     std::int64_t integer(std::size_t i) const {
         const double v = number(i);
-        if (v != static_cast<double>(static_cast<std::int64_t>(v)) || v < -9.2e18 || v > 9.2e18)
+        if (!(v >= -9.2e18 && v <= 9.2e18) ||
+            v != static_cast<double>(static_cast<std::int64_t>(v)))
             throw StepError{"not a whole number: " + word(i)};
         return static_cast<std::int64_t>(v);
     }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,19 @@ TEST_F(VirtualTime, AModalBoxKeepsTimersTicking) {
     world.messageBox("text", "title", BoxStyle::YesNoWarning);
     EXPECT_EQ(log, (std::vector<std::string>{"时钟倒计@1000", "时钟倒计@2000"}));
     EXPECT_EQ(world.now(), 2500);
+}
+
+// Waits as long as a scenario can write them once overflowed the clock.
+TEST_F(VirtualTime, WaitsStopAtTheEndOfTime) {
+    constexpr auto forever = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t end = std::int64_t{1} << 62;
+    world.advance(forever);
+    world.advance(forever);
+    EXPECT_EQ(world.now(), end);
+    world.queueAnswer({HeadlessPlatform::Reply::Ok, forever, ""});
+    EXPECT_EQ(world.messageBox("x", "t", BoxStyle::OkInformation), BoxAnswer::Ok);
+    EXPECT_EQ(world.now(), end);
+    EXPECT_EQ(world.localMillis(), end + 8 * 3600000);
 }
 
 TEST_F(VirtualTime, ProcessingPendingEventsRunsTheQueueButLeavesTheDestruction) {

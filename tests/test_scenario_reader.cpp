@@ -74,6 +74,27 @@ TEST(RunScenario, AStepThatCannotRunEndsTheScenario) {
     }
 }
 
+// Found by fuzzing: a number beyond 64 bits (or infinity, or NaN) was
+// converted to 64 bits before its range was checked, which is undefined.
+TEST(RunScenario, NumbersBeyondSixtyFourBitsAreNoWholeNumbers) {
+    const struct {
+        const char* source;
+        const char* report;
+    } cases[] = {
+        {"expect fn 计算毫秒 55555555555555555555 5 5 5\n",
+         "s:1: not a whole number: 55555555555555555555\n"},
+        {"start\nexpect plays -1e300\n", "s:2: not a whole number: -1e300\n"},
+        {"start\nexpect plays inf\n", "s:2: not a whole number: inf\n"},
+        {"start\nexpect plays nan\n", "s:2: not a whole number: nan\n"},
+        {"expect fn 文本转数值 \"1e999\" 0\n", "s:1: expected fn 文本转数值 -> 0, found inf\n"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out;
+        EXPECT_FALSE(runScenario("s", c.source, out)) << c.source;
+        EXPECT_EQ(out.str(), c.report) << c.source;
+    }
+}
+
 TEST(RunScenario, ABoxWithoutAnAnswerFailsTheScenario) {
     std::ostringstream out;
     EXPECT_FALSE(runScenario("s",

@@ -230,6 +230,26 @@ TEST_F(RegistryTest, KeysAreGroupsAndOnlyKeysWithoutSubkeysGo) {
     EXPECT_FALSE(reg_.writeText(RegRoot::CurrentUser, kAppKey, "", "1"));
 }
 
+// Found by fuzzing: a value and a key of the same name live side by side, as
+// in the registry, but deleting the value took the key's values with it.
+TEST_F(RegistryTest, DeletingAValueKeepsTheKeyOfTheSameName) {
+    const RegRoot user = RegRoot::CurrentUser;
+    ASSERT_TRUE(reg_.writeText(user, kAppKey, "长鸣", "1"));
+    test::writeFile(userDir() + "/VMKT/VMKT.ini", "KT=\nKT\\s=\n="); // the fuzzer's input
+    ASSERT_TRUE(reg_.writeText(user, "", "KT", "1"));
+    EXPECT_TRUE(reg_.deleteValue(user, "", "KT"));
+    EXPECT_EQ(reg_.readText(user, "", "KT"), std::nullopt);
+    EXPECT_EQ(reg_.readText(user, "KT", "s"), "");
+
+    ASSERT_TRUE(reg_.writeText(user, kAppKey, "长鸣", "1"));
+    ASSERT_TRUE(reg_.writeText(user, kAppKey + "\\长鸣\\Sub", "a", "x"));
+    ASSERT_TRUE(reg_.writeText(user, kAppKey + "\\长鸣", "b", "y"));
+    EXPECT_TRUE(reg_.deleteValue(user, kAppKey, "长鸣"));
+    EXPECT_EQ(reg_.readText(user, kAppKey, "长鸣"), std::nullopt);
+    EXPECT_EQ(reg_.readText(user, kAppKey + "\\长鸣\\Sub", "a"), "x");
+    EXPECT_EQ(reg_.readText(user, kAppKey + "\\长鸣", "b"), "y");
+}
+
 TEST_F(RegistryTest, DirectoriesComeFromTheXdgVariables) {
     struct Case {
         const char* configHome;
