@@ -18,7 +18,8 @@ T=$(mktemp -d -t vmkt-e2e.XXXXXX)
 PIDS=()
 cleanup() {
     local pid
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    # A stopped one ends only once it goes on.
+    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null; done
     for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
     # A directory that a test made unwritable is made writable again first.
     chmod -R u+w "$T" 2>/dev/null
