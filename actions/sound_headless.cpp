@@ -18,22 +18,21 @@ void HeadlessSound::play(const WaveFormat& format, std::span<const std::uint8_t>
             (samples.size() * 1000 + bytesPerSecond - 1) / bytesPerSecond);
         p.endMs = looped ? std::numeric_limits<std::int64_t>::max() : start + lengthMs;
     }
-    players_.push_back(p);
+    ++plays_;
+    last_ = p;
+    sounding(); // forget the ones that have ended
+    if (p.endMs > start)
+        live_.push_back(p);
 }
 
 void HeadlessSound::stopAll() {
-    const std::int64_t now = now_();
-    for (Player& p : players_)
-        if (p.endMs > now)
-            p.endMs = now;
+    live_.clear();
 }
 
 int HeadlessSound::sounding() const {
     const std::int64_t now = now_();
-    int n = 0;
-    for (const Player& p : players_)
-        n += p.endMs > now ? 1 : 0;
-    return n;
+    std::erase_if(live_, [now](const Player& p) { return p.endMs <= now; });
+    return static_cast<int>(live_.size());
 }
 
 } // namespace vmkt

@@ -55,4 +55,11 @@ if(VMKT_QT_TESTS)
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/desktop.sh $<TARGET_FILE:vmkt>
                    ${CMAKE_BINARY_DIR}/e2e-artifacts)
   set_tests_properties(qt.desktop_e2e PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+
+  # The same program when its surroundings fail: no sound server, one that
+  # dies mid-ring, no tray, no bus, no DPMS, unwritable or corrupt settings.
+  add_test(NAME qt.faults_e2e
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/faults.sh $<TARGET_FILE:vmkt>
+                   ${CMAKE_BINARY_DIR}/faults-artifacts)
+  set_tests_properties(qt.faults_e2e PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vmkt {
@@ -123,6 +124,19 @@ bool readable(const QString& filePath, const QSettings& settings) {
     auto decoder = QStringDecoder(QStringDecoder::Utf8);
     const QString text = decoder(bytes);
     return !decoder.hasError() && !bytes.contains('\0');
+}
+
+// Whether a change of the file can be saved: its folder takes the lock file
+// and the new file, and the file itself (when there is one) can be written.
+// QSettings keeps a change that it could not save and then fails every later
+// access to the file in this process, reads included; so a change that
+// cannot be saved is not made at all.
+bool writable(const QString& filePath) {
+    const QFileInfo info(filePath);
+    const QByteArray dir = QFile::encodeName(info.absolutePath());
+    const QByteArray file = QFile::encodeName(info.absoluteFilePath());
+    return access(dir.constData(), W_OK) == 0 &&
+           (!info.exists() || access(file.constData(), W_OK) == 0);
 }
 
 bool ensureDirectory(const QString& filePath) {
@@ -339,7 +353,7 @@ bool LinuxRegistry::writeText(RegRoot root, const std::string& key, const std::s
     }
     const auto path = settingsKey(key, name);
     const QString file = QString::fromStdString(iniPath(root));
-    if (!path || !ensureDirectory(file)) {
+    if (!path || !ensureDirectory(file) || !writable(file)) {
         return false;
     }
     removeEmptyStaleLock(file);
@@ -362,7 +376,7 @@ bool LinuxRegistry::deleteValue(RegRoot root, const std::string& key, const std:
     }
     const auto path = settingsKey(key, name);
     const QString file = QString::fromStdString(iniPath(root));
-    if (!path || !QFileInfo(file).isFile()) {
+    if (!path || !QFileInfo(file).isFile() || !writable(file)) {
         return false;
     }
     removeEmptyStaleLock(file);
@@ -389,7 +403,7 @@ bool LinuxRegistry::deleteValue(RegRoot root, const std::string& key, const std:
 bool LinuxRegistry::deleteKey(RegRoot root, const std::string& key) {
     const auto group = settingsGroup(key);
     const QString file = QString::fromStdString(iniPath(root));
-    if (!group || !QFileInfo(file).isFile()) {
+    if (!group || !QFileInfo(file).isFile() || !writable(file)) {
         return false;
     }
     removeEmptyStaleLock(file);

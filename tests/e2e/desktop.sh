@@ -16,40 +16,9 @@ ART=${2:?usage: desktop.sh VMKT ARTIFACT_DIR}
 mkdir -p "$ART"
 rm -f "$ART"/*.png
 
-for tool in Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert compare; do
-    command -v "$tool" >/dev/null ||
-        { echo "missing $tool (packages: xvfb trayer xdotool x11-utils imagemagick)"; exit 1; }
-done
-
-T=$(mktemp -d -t vmkt-e2e.XXXXXX)
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$T"
-}
-trap cleanup EXIT
-trap 'exit 1' TERM INT
-
-FAILED=0
-PASSED=0
-pass() { echo "ok: $*"; PASSED=$((PASSED + 1)); }
-fail() { echo "FAILED: $*"; FAILED=$((FAILED + 1)); }
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-# Polls a command every 0.1 s until it succeeds or the seconds run out.
-wait_for() {
-    local tenths=$(($1 * 10))
-    shift
-    while ((tenths-- > 0)); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=lib.sh
+source "$(dirname "$0")/lib.sh"
+need_tools Xvfb trayer xdotool xprop xwininfo xdpyinfo import convert compare
 
 # ---- without a display ------------------------------------------------------
 
@@ -62,73 +31,19 @@ check "without a display it says so and exits 1 (found $rc: $out)" says_no_displ
 
 # ---- the world -------------------------------------------------------------
 
-export XDG_CONFIG_HOME=$T/config XDG_CONFIG_DIRS=$T/xdg XDG_RUNTIME_DIR=$T/run HOME=$T/home
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_CONFIG_DIRS" "$HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-# No bus: the tray icon takes the X11 notification area, and nothing reaches
-# the machine's power management.
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$T/no-session-bus
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$T/no-system-bus
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM SESSION_MANAGER
-
-DISPLAY_NUMBER=
-for n in $(seq 91 199); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp -noreset >"$T/xvfb.log" 2>&1 &
-    pid=$!
-    if wait_for 5 xdpyinfo -display :$n >/dev/null 2>&1; then
-        PIDS+=("$pid")
-        DISPLAY_NUMBER=$n
-        break
-    fi
-    kill "$pid" 2>/dev/null
-done
-[ -n "$DISPLAY_NUMBER" ] || { echo "could not start Xvfb"; exit 1; }
-export DISPLAY=:$DISPLAY_NUMBER
-
+use_temporary_world
+start_xvfb
 if command -v pulseaudio >/dev/null; then
-    mkdir -p "$T/pulse"
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes \
-        --load="module-null-sink sink_name=t norewinds=1" \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$T/pulse/native" \
-        >"$T/pulse.log" 2>&1 &
-    PIDS+=("$!")
+    start_pulse
+else
+    export PULSE_SERVER=unix:$T/pulse/native
 fi
-export PULSE_SERVER=unix:$T/pulse/native
-
-shot() { # shot NAME [GEOMETRY]: a screenshot, the whole screen or a part
-    import -display "$DISPLAY" -window root ${2:+-crop "$2"} "$ART/$1.png" 2>/dev/null
-}
-mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-gone() { ! mapped "$1"; } # unmapped or destroyed
-# Moves the pointer and waits until it is there (xdotool's own --sync waits
-# for a motion that never comes when the pointer is there already).
-at() {
-    xdotool mousemove "$1" "$2"
-    local here="x:$1 y:$2 "
-    wait_for 6 eval '[[ "$(xdotool getmouselocation)" == "$here"* ]]'
-}
-windows() { xdotool search --onlyvisible --class vmkt 2>/dev/null | sort; }
-# The first visible window of the program that is not in the given list.
-new_window() { comm -13 <(printf '%s\n' $1 | sort) <(windows) | head -1; }
-# How many pixels of a part of the screen are clearly red (text in red is
-# blended with the grey face at its edges).
-red_pixels() {
-    import -display "$DISPLAY" -window root -crop "$1" -depth 8 txt:- 2>/dev/null |
-        sed -n 's/.*srgb(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' |
-        awk '$1 - $2 > 60 && $1 - $3 > 60 { n++ } END { print n + 0 }'
-}
 
 # ---- start without a notification area -------------------------------------
 
-"$VMKT" >"$T/vmkt.log" 2>&1 &
-VPID=$!
-PIDS+=("$VPID")
-STRIP=
-find_strip() { STRIP=$(xdotool search --onlyvisible --name '^Vemko' 2>/dev/null | head -1); [ -n "$STRIP" ]; }
-if ! wait_for 10 find_strip; then
+if ! start_vmkt "$VMKT"; then
     echo "the strip never appeared"; cat "$T/vmkt.log"; exit 1
 fi
-X=551 # the strip's left edge on a 1024-pixel screen
 
 geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
                                       /Width/ {w=$NF} /Height/ {h=$NF} END {print x","y" "w"x"h}')
@@ -173,7 +88,6 @@ check "the pointer gone, orange again" wait_for 6 eval '[ "$(orange_pixels "$BUT
 before=$(windows)
 at $((X + 60)) 11 && xdotool click 3
 MENU=
-find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
 check "right click on the strip opens the menu while there is no tray" wait_for 10 find_menu
 xdotool key Escape
 [ -n "$MENU" ] && wait_for 10 gone "$MENU"
@@ -268,21 +182,13 @@ fi
 
 # ---- a countdown falls due and the strip flashes ----------------------------
 
-field() { # field X TEXT: replaces the text of the field at X in the strip
-    at $((X + $1)) 11 && xdotool click 1
-    xdotool key ctrl+a
-    xdotool type --delay 40 "$2"
-}
-field 72 0
-field 108 0
-field 144 2
+set_fields 0 0 2
 sleep 0.2
 shot strip-set 333x22+$X+0
 before=$(windows)
 at $((X + 266)) 11 && xdotool click 1
 # A ring length of 3 seconds or less is asked about first.
 QUESTION=
-find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
 if wait_for 10 find_question; then
     pass "a ring length of 2 s asks before the start"
     sleep 0.3
@@ -297,17 +203,6 @@ shot strip-running 333x22+$X+0
 check "the strip changes when the countdown starts" \
     [ "$(compare -metric AE "$ART/strip-set.png" "$ART/strip-running.png" null: 2>&1)" != 0 ]
 # The status label flashes between black and red once the countdown is due.
-LABEL=126x18+$((X + 53))+2
-flashing() { [ "$(red_pixels "$LABEL")" -gt 10 ]; }
-black() { [ "$(red_pixels "$LABEL")" -eq 0 ]; }
-# Red in no sample over about a second: the 250 ms flashing would show it.
-stays_black() {
-    local i
-    for i in 1 2 3 4 5 6 7 8; do
-        black || return 1
-        sleep 0.12
-    done
-}
 if wait_for 8 flashing; then
     shot strip-ringing 333x22+$X+0
     shot screen-ringing
@@ -360,11 +255,8 @@ wait_for 10 mapped "$STRIP"
 check "hidden and shown again, it keeps the new place (found $(place))" at_351_100
 X=351
 at $((X + 319)) 112 && xdotool click 1
-exited() { ! kill -0 "$VPID" 2>/dev/null; }
-if wait_for 5 exited; then
-    wait "$VPID"
-    rc=$?
-    check "× while idle ends the program with exit code 0 (found $rc)" [ "$rc" = 0 ]
+if wait_exit 5; then
+    check "× while idle ends the program with exit code 0 (found $RC)" [ "$RC" = 0 ]
     check "the tray icon is gone" wait_for 6 gone "$ICON"
 else
     fail "× while idle ends the program"

@@ -11,10 +11,13 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <utime.h>
 
 #ifndef VMKT_REGISTRY_WRITER
@@ -199,6 +202,57 @@ TEST_F(RegistryTest, UnwritableLocationsStoreNothing) {
     ASSERT_EQ(mkdir((machineDir() + "/autostart/vmkt.desktop").c_str(), 0755), 0);
     EXPECT_FALSE(reg_.writeText(RegRoot::LocalMachine, kRunKey, "VMKT", "/usr/bin/vmkt"));
     EXPECT_FALSE(reg_.deleteValue(RegRoot::LocalMachine, kRunKey, "VMKT"));
+}
+
+// A read-only file system stops root as well. The test's child makes the
+// settings folder one with a read-only bind mount in a mount namespace of its
+// own; where that is not allowed the test is skipped. Exit codes of the
+// child: 0 all held, 77 no mount, otherwise the step that failed.
+TEST_F(RegistryTest, AFailedWriteLosesNothingThatWasStored) {
+    ASSERT_TRUE(reg_.writeText(RegRoot::CurrentUser, kAppKey, "闹铃时长", "4"));
+    ASSERT_TRUE(reg_.writeText(RegRoot::CurrentUser, kAppKey, "默认事件", "1"));
+    const std::string ini = userDir() + "/VMKT/VMKT.ini";
+    const std::string before = test::readFile(ini);
+    const std::string dir = userDir();
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+            mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            _exit(77);
+        LinuxRegistry registry(userDir(), machineDir());
+        const auto stored = [&registry] {
+            return registry.readText(RegRoot::CurrentUser, kAppKey, "闹铃时长") == "4" &&
+                   registry.readText(RegRoot::CurrentUser, kAppKey, "默认事件") == "1";
+        };
+        if (!stored())
+            _exit(1);
+        if (registry.writeText(RegRoot::CurrentUser, kAppKey, "默认功能", "0"))
+            _exit(2);
+        if (!stored())
+            _exit(3);
+        if (registry.deleteValue(RegRoot::CurrentUser, kAppKey, "闹铃时长"))
+            _exit(4);
+        if (!stored())
+            _exit(5);
+        if (registry.deleteKey(RegRoot::CurrentUser, kAppKey))
+            _exit(6);
+        if (!stored() || !LinuxRegistry(userDir(), machineDir())
+                              .readText(RegRoot::CurrentUser, kAppKey, "默认事件"))
+            _exit(7);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no read-only bind mount here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the step that failed";
+    EXPECT_EQ(test::readFile(ini), before);
+    EXPECT_EQ(fresh().readText(RegRoot::CurrentUser, kAppKey, "默认事件"), "1");
 }
 
 TEST_F(RegistryTest, KeysAreGroupsAndOnlyKeysWithoutSubkeysGo) {

@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -168,6 +170,31 @@ TEST_F(LogindTest, NoBusHoldsUpNothing) {
         system.suspend();
         EXPECT_LT(test::msSince(start), 100);
     }
+}
+
+// A daemon that takes connections but never answers, here a stopped one,
+// would hold a connecting caller for the D-Bus library's 25 seconds.
+TEST_F(LogindTest, ABusThatDoesNotAnswerHoldsUpNothing) {
+    startBus();
+    startLogind(false);
+    ASSERT_EQ(kill(busPid_, SIGSTOP), 0);
+    LinuxSystem system;
+    std::atomic<bool> returned{false};
+    std::thread caller([&] {
+        system.powerOff();
+        system.suspend();
+        returned = true;
+    });
+    EXPECT_TRUE(test::waitUntil([&] { return returned.load(); }, 5s))
+        << "the calls wait for a bus that does not answer";
+    // Answering again (which also frees a caller that waited), the bus is
+    // used again.
+    ASSERT_EQ(kill(busPid_, SIGCONT), 0);
+    caller.join();
+    system.suspend();
+    const auto lines = calls(1);
+    ASSERT_EQ(lines.size(), 1u) << test::readFile(dir_ / "logind.log");
+    EXPECT_TRUE(lines[0].starts_with("Suspend")) << lines[0];
 }
 
 TEST_F(LogindTest, ABusThatComesBackIsUsedAgain) {
