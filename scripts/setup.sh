@@ -15,6 +15,8 @@ packages=(
   xvfb xauth xdotool x11-utils trayer imagemagick
   # checking the packages
   appstream desktop-file-utils unzip
+  # fuzzing
+  clang-14 libclang-rt-14-dev
   # the Windows program: cross-built with MinGW-w64, tested under Wine
   g++-mingw-w64-x86-64-posix wine64 wine locales
 )
