@@ -123,10 +123,11 @@ stop_recording() {
 # when FAULTS matches its name (all cases by default); the program's output
 # follows a failed case.
 run_case() { # run_case NAME
-    local name=$1 failed=$FAILED
+    local name=$1 failed=$FAILED start=$SECONDS
     [[ "$name" =~ ${FAULTS:-.} ]] || return 0
     new_world "$name"
     "case_${name//-/_}"
+    echo "   ($((SECONDS - start)) s)"
     [ "$FAILED" = "$failed" ] || { echo "--- program output"; cat "$T/vmkt.log"; }
     : >"$T/vmkt.log"
 }
