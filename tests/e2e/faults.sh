@@ -1,10 +1,11 @@
 #!/bin/bash
 # The desktop program when its surroundings fail: no sound server, a sound
 # server that dies mid-ring and comes back, no notification area, no D-Bus
-# for power off and suspend or one that does not answer, no DPMS for the display, an unwritable or
-# corrupt settings file and an unwritable autostart folder. In every case a
-# short countdown still falls due and the strip flashes, the settings are
-# not lost, and the program exits with code 0 when closed.
+# for power off and suspend or one that does not answer, no DPMS for the
+# display, an unwritable or corrupt settings file and an unwritable autostart
+# folder. In every case a short countdown still falls due and the strip
+# flashes, the settings are not lost, and the program exits with code 0 when
+# closed.
 #
 #   faults.sh VMKT ARTIFACT_DIR
 #
@@ -121,12 +122,12 @@ stop_recording() {
 # Runs case NAME (the function case_NAME, with - as _) in a fresh world,
 # when FAULTS matches its name (all cases by default); the program's output
 # follows a failed case.
-run_case() { # run_case NAME [ARGUMENT...]
-    local name=$1 failed=$FAILED
-    shift
+run_case() { # run_case NAME
+    local name=$1 failed=$FAILED start=$SECONDS
     [[ "$name" =~ ${FAULTS:-.} ]] || return 0
     new_world "$name"
-    "case_${name//-/_}" "$@"
+    "case_${name//-/_}"
+    echo "   ($((SECONDS - start)) s)"
     [ "$FAILED" = "$failed" ] || { echo "--- program output"; cat "$T/vmkt.log"; }
     : >"$T/vmkt.log"
 }
@@ -137,12 +138,15 @@ run_case() { # run_case NAME [ARGUMENT...]
 
 case_no_sound_server() {
     export PULSE_SERVER=unix:$T/no-server/native
+    # The default mode and action: the lists show what a first start shows.
+    write_settings 4 0 0
     begin
     combos_shot defaults
     countdown
     falls_due
     stop_alarm
     closes
+    check "$CASE: the settings are kept" settings_kept
 }
 run_case no-sound-server
 
@@ -274,6 +278,7 @@ case_autostart_blocked() {
     stop_alarm
     closes
     check "$CASE: nothing was stored" [ "$(cat "$T/$CASE/blocker")" = "not a folder" ]
+    check "$CASE: and nothing elsewhere" [ -z "$(find "$T" -name vmkt.desktop)" ]
     begin
     submenu_shot autostart-again
     check "$CASE: the next start shows it unchecked" same_png "$T/autostart-before.png" "$T/autostart-again.png"
