@@ -134,20 +134,20 @@ check "still out of the taskbar after showing again" \
 
 # ---- the popup menu and the about box ---------------------------------------
 
+tray_menu() { at "$IX" "$IY" && xdotool click 3; }
+ABOUT=
+find_about() { ABOUT=$(xdotool search --onlyvisible --name 'Vemko$' 2>/dev/null | head -1); [ -n "$ABOUT" ]; }
 before=$(windows)
-at "$IX" "$IY" && xdotool click 3
+tray_menu
 MENU=
 check "right click on the tray icon opens the menu" wait_for 10 find_menu
 sleep 0.3
 shot menu-open
+xdotool key Escape
+wait_for 5 gone "$MENU"
 # From the end of the menu: 退出软件, then 关于.
-# The menu takes the keyboard a moment after it shows.
-sleep 0.5
-xdotool key Up Up Return
-ABOUT=
-find_about() { ABOUT=$(xdotool search --onlyvisible --name 'Vemko$' 2>/dev/null | head -1); [ -n "$ABOUT" ]; }
-if wait_for 10 find_about; then
-    pass "关于 opens the about box"
+if menu_until find_about tray_menu Up Up Return; then
+    pass "关于 opens the about box (menu opened $MENU_TRIES times)"
     sleep 0.3
     shot about-box
     xdotool windowfocus --sync "$ABOUT" key Return
@@ -158,17 +158,11 @@ fi
 
 # ---- the ring length through the input box ----------------------------------
 
-before=$(windows)
-at "$IX" "$IY" && xdotool click 3
-MENU=
-check "right click opens the menu again" wait_for 10 find_menu
-# 软件设置, into its submenu, up to its last item 设置闹铃时长.
-sleep 0.5
-xdotool key Down Down Right Up Return
 INPUT=
 find_input() { INPUT=$(xdotool search --onlyvisible --name '^输入时间' 2>/dev/null | head -1); [ -n "$INPUT" ]; }
-if wait_for 10 find_input; then
-    pass "设置闹铃时长 opens the input box"
+# 软件设置, into its submenu, up to its last item 设置闹铃时长.
+if menu_until find_input tray_menu Down Down Right Up Return; then
+    pass "设置闹铃时长 opens the input box (menu opened $MENU_TRIES times)"
     # Typing replaces the selected "180"; the letter is not taken.
     xdotool windowfocus --sync "$INPUT" type --delay 40 "a2"
     sleep 0.3

@@ -185,3 +185,28 @@ QUESTION=
 find_question() { QUESTION=$(new_window "$before"); [ -n "$QUESTION" ]; }
 MENU=
 find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
+# Opens a popup menu with the command OPEN (a right click), presses KEYS once
+# the menu has taken the keyboard and waits for the command DONE to succeed.
+# On a busy machine a menu can show before it holds the keyboard and miss the
+# keys; it is then closed and opened again, three times at most.
+MENU_TRIES=0
+menu_until() { # menu_until DONE OPEN KEYS...
+    local done=$1 open=$2 try
+    shift 2
+    for try in 1 2 3; do
+        MENU_TRIES=$try
+        before=$(windows)
+        $open || return 1
+        MENU=
+        wait_for 10 find_menu || continue
+        sleep "0.$((try * 3))"
+        xdotool key --delay 100 "$@"
+        wait_for 5 "$done" && return 0
+        local left=5
+        while [ -n "$(new_window "$before")" ] && ((left-- > 0)); do
+            xdotool key Escape
+            sleep 0.3
+        done
+    done
+    return 1
+}
