@@ -177,7 +177,7 @@ echo
 say "the programs on the desktop (about 8 minutes)"
 echo "## The programs on a desktop"
 echo
-python3 "$root/bench/desktop.py" --probe "$dir/bench/vmkt-bench-probe" --vmkt "$dir/vmkt" \
+python3 -B "$root/bench/desktop.py" --probe "$dir/bench/vmkt-bench-probe" --vmkt "$dir/vmkt" \
   --wine-exe "$dir-win/vmkt.exe" --wine-idle "$dir-win/bench/vmkt-bench-idle.exe" \
   --wine-timers "$dir-win/bench/vmkt-bench-timers-win.exe" \
   --qt-timers "$dir/bench/vmkt-bench-timers-qt" --peers "$peers"
