@@ -53,8 +53,12 @@ std::optional<std::string> systemBusSocket() {
         const std::string pair = address.substr(start, end - start);
         if (pair.starts_with("path="))
             return unescape(pair.substr(5));
-        if (pair.starts_with("abstract="))
-            return std::string(1, '\0') + unescape(pair.substr(9));
+        if (pair.starts_with("abstract=")) {
+            // An abstract socket's name begins with a zero byte.
+            std::string name = unescape(pair.substr(9));
+            name.insert(name.begin(), '\0');
+            return name;
+        }
         start = end + 1;
     }
     return std::nullopt;

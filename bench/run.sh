@@ -55,12 +55,17 @@ fi
 # ---- building -----------------------------------------------------------------
 
 say "building into $dir and $dir-win"
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVMKT_BENCH=ON \
+# Quiet when it works; the compiler's words when it does not.
+quietly() {
+  local out
+  out=$("$@" 2>&1) || { echo "$out" | tail -n 40 >&2; say "failed: $*"; exit 1; }
+}
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVMKT_BENCH=ON -DVMKT_LINUX=ON \
   -DVMKT_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$jobs" >/dev/null
+quietly cmake --build "$dir" -j "$jobs"
 cmake -S "$root" -B "$dir-win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DVMKT_BENCH=ON -DVMKT_TESTS=OFF >/dev/null
-cmake --build "$dir-win" -j "$jobs" >/dev/null
+quietly cmake --build "$dir-win" -j "$jobs"
 
 # ---- the world ----------------------------------------------------------------
 
