@@ -14,12 +14,14 @@
 #
 # Takes about 10 minutes: the alarms run in real time. JOBS (default 2) sets
 # the build's parallelism; BENCH_PEERS (default "gnome-clocks,kalarm") the
-# peers, empty for none.
+# peers, empty for none; BENCH_PROGRAMS (default "qt,wine") which of the
+# two programs are measured.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-"$root/build-bench"}
 jobs=${JOBS:-2}
 peers=${BENCH_PEERS-gnome-clocks,kalarm}
+only=${BENCH_PROGRAMS:-qt,wine}
 
 say() { echo "bench: $*" >&2; }
 
@@ -182,10 +184,15 @@ echo
 say "the programs on the desktop (about 8 minutes)"
 echo "## The programs on a desktop"
 echo
-python3 -B "$root/bench/desktop.py" --probe "$dir/bench/vmkt-bench-probe" --vmkt "$dir/vmkt" \
-  --wine-exe "$dir-win/vmkt.exe" --wine-idle "$dir-win/bench/vmkt-bench-idle.exe" \
-  --wine-timers "$dir-win/bench/vmkt-bench-timers-win.exe" \
-  --qt-timers "$dir/bench/vmkt-bench-timers-qt" --peers "$peers"
+programs=(--probe "$dir/bench/vmkt-bench-probe")
+if [[ ",$only," == *,qt,* ]]; then
+  programs+=(--vmkt "$dir/vmkt" --qt-timers "$dir/bench/vmkt-bench-timers-qt")
+fi
+if [[ ",$only," == *,wine,* ]]; then
+  programs+=(--wine-exe "$dir-win/vmkt.exe" --wine-idle "$dir-win/bench/vmkt-bench-idle.exe"
+    --wine-timers "$dir-win/bench/vmkt-bench-timers-win.exe")
+fi
+python3 -B "$root/bench/desktop.py" "${programs[@]}" --peers "$peers"
 
 say "the core's own work"
 echo "## The core's own work per tick (Google Benchmark)"

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(seconds * 1000 + 500, Qt::PreciseTimer, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
 
-    std::printf("Qt timers (QtTimers, Qt::PreciseTimer), %d s\n\n", seconds);
+    std::printf("Qt timers (QtTimers, timerfd), %d s\n\n", seconds);
     vmkt::bench::printTickHeader();
     for (const Armed& a : armed)
         vmkt::bench::printTickRow(a.name, a.periodMs,

@@ -112,11 +112,17 @@ void BarLabel::setTextColour(const QColor& c) {
 
 namespace {
 
-// The caption cut into runs of spaces and runs of other characters.
+// The caption cut into runs of spaces, runs of digits and runs of other
+// characters. Spaces are drawn by width; the others are laid out on their
+// own, which changes nothing where they meet (digits and Chinese characters
+// do not kern) and lets the numbers of the time left be laid out once.
 QStringList runs(const QString& text) {
+    const auto kind = [](QChar c) {
+        return c == ' ' ? 0 : c.isDigit() ? 1 : 2;
+    };
     QStringList out;
     for (const QChar c : text) {
-        if (out.isEmpty() || (out.back().back() == ' ') != (c == ' '))
+        if (out.isEmpty() || kind(out.back().back()) != kind(c))
             out << QString(c);
         else
             out.back() += c;
@@ -130,11 +136,34 @@ int spaceWidth(const QFontMetrics& fm) {
 
 } // namespace
 
+const BarLabel::Run& BarLabel::run(const QString& text) const {
+    auto found = runs_.constFind(text);
+    if (found != runs_.constEnd())
+        return *found;
+    // The numbers of a clock and the labels' few words stay well below
+    // this; anything beyond starts the cache afresh rather than letting it
+    // grow.
+    if (runs_.size() >= 256)
+        runs_.clear();
+    Run r;
+    r.text.setTextFormat(Qt::PlainText);
+    r.text.setText(text);
+    r.text.prepare(QTransform(), font());
+    r.advance = qRound(r.text.size().width());
+    return *runs_.insert(text, r);
+}
+
+void BarLabel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        runs_.clear();
+    QLabel::changeEvent(event);
+}
+
 int BarLabel::captionWidth() const {
     const QFontMetrics fm(font());
     int width = 0;
-    for (const QString& run : runs(text()))
-        width += run.front() == ' ' ? run.size() * spaceWidth(fm) : fm.horizontalAdvance(run);
+    for (const QString& piece : runs(text()))
+        width += piece.front() == ' ' ? piece.size() * spaceWidth(fm) : run(piece).advance;
     return width;
 }
 
@@ -145,17 +174,18 @@ void BarLabel::paintEvent(QPaintEvent*) {
     int x = inner.left();
     if (alignment() & Qt::AlignHCenter)
         x += (inner.width() - captionWidth()) / 2;
-    const int baseline = inner.top() + (inner.height() - fm.height() + 1) / 2 + fm.ascent();
+    const int top = inner.top() + (inner.height() - fm.height() + 1) / 2;
     painter.setClipRect(inner);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
-    for (const QString& run : runs(text())) {
-        if (run.front() == ' ') {
-            x += run.size() * spaceWidth(fm);
+    for (const QString& piece : runs(text())) {
+        if (piece.front() == ' ') {
+            x += piece.size() * spaceWidth(fm);
             continue;
         }
-        painter.drawText(QPoint(x, baseline), run);
-        x += fm.horizontalAdvance(run);
+        const Run& r = run(piece);
+        painter.drawStaticText(QPoint(x, top), r.text);
+        x += r.advance;
     }
     painter.setClipping(false);
     painter.setPen(QPen(Qt::black, 0));

@@ -7,8 +7,10 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
@@ -63,6 +65,21 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // A run of the caption laid out once: the status label is drawn anew
+    // every second, and shaping its whole text again each time (three times:
+    // centring, drawing, advancing) was most of what an armed countdown
+    // cost. The runs recur ("剩余：", "小时", the numbers), so a small cache
+    // of them makes a tick's repaint mostly a copy of cached glyphs.
+    struct Run {
+        QStaticText text;
+        int advance = 0;
+    };
+    const Run& run(const QString& text) const;
+
+    mutable QHash<QString, Run> runs_;
 };
 
 // A drop-down list that cannot be edited, drawn compact enough for the
