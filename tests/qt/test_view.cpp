@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QThread>
 #include <QToolTip>
 #include <QtTest>
 
@@ -183,6 +184,7 @@ private slots:
     void nextDueSkipsMissedInstants_data();
     void nextDueSkipsMissedInstants();
     void timersTickAndStop();
+    void aTimerRearmedAfterFallingDueWaitsForItsNewInstant();
 };
 
 void TestView::controlsStandWhereTheModelPlacesThem() {
@@ -753,6 +755,32 @@ void TestView::timersTickAndStop() {
     QTRY_COMPARE(flashes, stoppedAt + 1);
     QTest::qWait(60);
     QCOMPARE(flashes, stoppedAt + 1);
+}
+
+void TestView::aTimerRearmedAfterFallingDueWaitsForItsNewInstant() {
+    QtTimers timers;
+    int ticks = 0;
+    timers.onTick = [&](TimerId) {
+        ++ticks;
+    };
+    // Due while the program is busy elsewhere, then set anew before the event
+    // loop comes round: the old instant no longer counts.
+    timers.setPeriod(TimerId::倒计, 5);
+    QThread::msleep(30);
+    timers.setPeriod(TimerId::倒计, 400);
+    QTest::qWait(150);
+    QCOMPARE(ticks, 0);
+    QVERIFY(timers.running(TimerId::倒计));
+    QTRY_COMPARE_WITH_TIMEOUT(ticks, 1, 2000);
+
+    // Stopped after falling due: no tick at all.
+    timers.setPeriod(TimerId::闪烁, 5);
+    QThread::msleep(30);
+    timers.setPeriod(TimerId::闪烁, 0);
+    timers.setPeriod(TimerId::倒计, 0);
+    const int before = ticks;
+    QTest::qWait(100);
+    QCOMPARE(ticks, before);
 }
 
 void TestView::initTestCase() {
