@@ -2,17 +2,9 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <time.h>
-
 #include <cstdlib>
 
 namespace vmkt::bench {
-
-std::int64_t monotonicNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
-}
 
 namespace {
 

@@ -5,14 +5,14 @@
 // sound is seen at most a fragment after the sink has rendered it.
 #pragma once
 
+#include "bench/clock.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace vmkt::bench {
-
-std::int64_t monotonicNs();
 
 class PulseWatch {
 public:

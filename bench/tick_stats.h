@@ -4,6 +4,8 @@
 // Shared by the timer benchmarks of both front ends.
 #pragma once
 
+#include "app/platform.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -25,6 +27,11 @@ struct TickFigures {
 
 // The instants in nanoseconds on one monotonic clock; start is when the
 // timer was armed, so tick k (from 1) is ideally at start + k * period.
+inline double tickErrorMs(std::int64_t startNs, int periodMs, std::size_t k, std::int64_t tickNs) {
+    const double ideal = static_cast<double>(startNs) + static_cast<double>(k) * periodMs * 1e6;
+    return (static_cast<double>(tickNs) - ideal) / 1e6;
+}
+
 inline TickFigures tickFigures(std::int64_t startNs, int periodMs,
                                const std::vector<std::int64_t>& ticksNs) {
     TickFigures f;
@@ -34,9 +41,7 @@ inline TickFigures tickFigures(std::int64_t startNs, int periodMs,
     std::vector<double> errors;
     double sum = 0;
     for (std::size_t k = 0; k < ticksNs.size(); ++k) {
-        const double ideal =
-            static_cast<double>(startNs) + static_cast<double>(k + 1) * periodMs * 1e6;
-        const double e = (static_cast<double>(ticksNs[k]) - ideal) / 1e6;
+        const double e = tickErrorMs(startNs, periodMs, k + 1, ticksNs[k]);
         errors.push_back(e);
         sum += e;
         f.maxAbsErrorMs = std::max(f.maxAbsErrorMs, std::abs(e));
@@ -79,12 +84,44 @@ inline void printTickRow(const std::string& name, int periodMs, const TickFigure
 inline void printEachTick(const std::string& name, std::int64_t startNs, int periodMs,
                           const std::vector<std::int64_t>& ticksNs) {
     std::printf("%s:", name.c_str());
-    for (std::size_t k = 0; k < ticksNs.size(); ++k) {
-        const double ideal =
-            static_cast<double>(startNs) + static_cast<double>(k + 1) * periodMs * 1e6;
-        std::printf(" %+.2f", (static_cast<double>(ticksNs[k]) - ideal) / 1e6);
-    }
+    for (std::size_t k = 0; k < ticksNs.size(); ++k)
+        std::printf(" %+.2f", tickErrorMs(startNs, periodMs, k + 1, ticksNs[k]));
     std::printf("\n");
+}
+
+// The timers of a ringing alarm, armed together by both timer benchmarks:
+// the countdown's and the ring monitor's 1 s timers and the 250 ms flash.
+struct ArmedTimer {
+    TimerId id;
+    const char* name;
+    int periodMs;
+    std::int64_t startNs = 0;
+    std::vector<std::int64_t> ticks;
+};
+
+inline std::vector<ArmedTimer> ringingTimers() {
+    return {{TimerId::倒计, "倒计 (countdown)", 1000, 0, {}},
+            {TimerId::监视变量, "监视变量 (ring monitor)", 1000, 0, {}},
+            {TimerId::闪烁, "闪烁 (flash)", 250, 0, {}}};
+}
+
+inline void recordTick(std::vector<ArmedTimer>& armed, TimerId id, std::int64_t nowNs) {
+    for (ArmedTimer& a : armed)
+        if (a.id == id)
+            a.ticks.push_back(nowNs);
+}
+
+// The table of every armed timer under TITLE; with EACH, every tick's error.
+inline void printTimerReport(const char* title, const std::vector<ArmedTimer>& armed, bool each) {
+    std::printf("%s\n\n", title);
+    printTickHeader();
+    for (const ArmedTimer& a : armed)
+        printTickRow(a.name, a.periodMs, tickFigures(a.startNs, a.periodMs, a.ticks));
+    if (each) {
+        std::printf("\nEvery tick's error in ms:\n");
+        for (const ArmedTimer& a : armed)
+            printEachTick(a.name, a.startNs, a.periodMs, a.ticks);
+    }
 }
 
 } // namespace vmkt::bench

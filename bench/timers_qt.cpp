@@ -5,35 +5,18 @@
 //   vmkt-bench-timers-qt [SECONDS [each]]     (default 60; "each" lists every tick's error)
 #include "ui/qt/qt_services.h"
 
+#include "bench/clock.h"
 #include "bench/tick_stats.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-
-#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-namespace {
-
-std::int64_t monotonicNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
-}
-
-struct Armed {
-    vmkt::TimerId id;
-    const char* name;
-    int periodMs;
-    std::int64_t startNs = 0;
-    std::vector<std::int64_t> ticks;
-};
-
-} // namespace
+using vmkt::bench::monotonicNs;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -44,21 +27,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    Armed armed[] = {
-        {vmkt::TimerId::倒计, "倒计 (countdown)", 1000, 0, {}},
-        {vmkt::TimerId::监视变量, "监视变量 (ring monitor)", 1000, 0, {}},
-        {vmkt::TimerId::闪烁, "闪烁 (flash)", 250, 0, {}},
-    };
+    std::vector<vmkt::bench::ArmedTimer> armed = vmkt::bench::ringingTimers();
     vmkt::QtTimers timers;
     timers.onTick = [&](vmkt::TimerId id) {
-        const std::int64_t now = monotonicNs();
-        for (Armed& a : armed)
-            if (a.id == id)
-                a.ticks.push_back(now);
+        vmkt::bench::recordTick(armed, id, monotonicNs());
     };
-    // Armed from inside the event loop, as the program arms them from a click.
     QTimer::singleShot(0, [&] {
-        for (Armed& a : armed) {
+        for (vmkt::bench::ArmedTimer& a : armed) {
             a.startNs = monotonicNs();
             timers.setPeriod(a.id, a.periodMs);
         }
@@ -66,15 +41,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(seconds * 1000 + 500, Qt::PreciseTimer, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
 
-    std::printf("Qt timers (QtTimers, timerfd), %d s\n\n", seconds);
-    vmkt::bench::printTickHeader();
-    for (const Armed& a : armed)
-        vmkt::bench::printTickRow(a.name, a.periodMs,
-                                  vmkt::bench::tickFigures(a.startNs, a.periodMs, a.ticks));
-    if (each) {
-        std::printf("\nEvery tick's error in ms:\n");
-        for (const Armed& a : armed)
-            vmkt::bench::printEachTick(a.name, a.startNs, a.periodMs, a.ticks);
-    }
+    char title[64];
+    std::snprintf(title, sizeof title, "Qt timers (QtTimers, timerfd), %d s", seconds);
+    vmkt::bench::printTimerReport(title, armed, each);
     return 0;
 }

@@ -28,28 +28,14 @@ std::int64_t counterNs() {
     return c.QuadPart / frequency * 1000000000 + c.QuadPart % frequency * 1000000000 / frequency;
 }
 
-struct Armed {
-    vmkt::TimerId id;
-    const char* name;
-    int periodMs;
-    std::int64_t startNs = 0;
-    std::vector<std::int64_t> ticks;
-};
-
-Armed armed[] = {
-    {vmkt::TimerId::倒计, "倒计 (countdown)", 1000, 0, {}},
-    {vmkt::TimerId::监视变量, "监视变量 (ring monitor)", 1000, 0, {}},
-    {vmkt::TimerId::闪烁, "闪烁 (flash)", 250, 0, {}},
-};
+std::vector<vmkt::bench::ArmedTimer> armed = vmkt::bench::ringingTimers();
 vmkt::WindowsTimers timers;
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_TIMER) {
         const std::int64_t now = counterNs();
         if (const auto id = timers.onTimer(wp))
-            for (Armed& a : armed)
-                if (a.id == *id)
-                    a.ticks.push_back(now);
+            vmkt::bench::recordTick(armed, *id, now);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -75,7 +61,7 @@ int main(int argc, char** argv) {
     if (!window)
         return 1;
     timers.setWindow(window);
-    for (Armed& a : armed) {
+    for (vmkt::bench::ArmedTimer& a : armed) {
         a.startNs = counterNs();
         timers.setPeriod(a.id, a.periodMs);
     }
@@ -85,15 +71,9 @@ int main(int argc, char** argv) {
         DispatchMessageW(&msg);
     timers.stopAll();
 
-    std::printf("Windows timers (WindowsTimers, SetTimer re-armed per tick), %d s\n\n", seconds);
-    vmkt::bench::printTickHeader();
-    for (const Armed& a : armed)
-        vmkt::bench::printTickRow(a.name, a.periodMs,
-                                  vmkt::bench::tickFigures(a.startNs, a.periodMs, a.ticks));
-    if (each) {
-        std::printf("\nEvery tick's error in ms:\n");
-        for (const Armed& a : armed)
-            vmkt::bench::printEachTick(a.name, a.startNs, a.periodMs, a.ticks);
-    }
+    char title[96];
+    std::snprintf(title, sizeof title,
+                  "Windows timers (WindowsTimers, SetTimer re-armed per tick), %d s", seconds);
+    vmkt::bench::printTimerReport(title, armed, each);
     return 0;
 }

@@ -177,13 +177,9 @@ case_no_tray() {
 }
 run_case no-tray
 
-# ---- the settings folder cannot be made ---------------------------------------
-# Root writes into any folder whatever its mode, so the settings path is put
-# below a regular file: no folder can be made there, by anyone.
-
-case_config_under_file() {
-    echo "not a folder" >"$T/$CASE/blocker"
-    export XDG_CONFIG_HOME=$T/$CASE/blocker/config
+# Starts the program on settings it cannot use: it shows the defaults, rings
+# a countdown through, and then changes a setting, which writes the file.
+defaults_ring_and_write() {
     begin
     combos_shot "$CASE"
     check "$CASE: starts with the defaults" combos_as "$CASE" defaults
@@ -191,6 +187,16 @@ case_config_under_file() {
     falls_due
     stop_alarm
     toggle_balloon
+}
+
+# ---- the settings folder cannot be made ---------------------------------------
+# Root writes into any folder whatever its mode, so the settings path is put
+# below a regular file: no folder can be made there, by anyone.
+
+case_config_under_file() {
+    echo "not a folder" >"$T/$CASE/blocker"
+    export XDG_CONFIG_HOME=$T/$CASE/blocker/config
+    defaults_ring_and_write
     sleep 0.5
     check "$CASE: still running after a failed write" kill -0 "$VPID"
     closes
@@ -205,11 +211,10 @@ run_case config-under-file
 
 case_config_read_only() {
     write_settings 4 0 1
-    ro_probe() { unshare -m --propagation private sh -c "mount --bind '$1' '$1' && mount -o remount,bind,ro '$1' '$1'" 2>/dev/null; }
-    if ro_probe "$XDG_CONFIG_HOME"; then
-        begin unshare -m --propagation private sh -c \
-            "mount --bind '$XDG_CONFIG_HOME' '$XDG_CONFIG_HOME' &&
-             mount -o remount,bind,ro '$XDG_CONFIG_HOME' '$XDG_CONFIG_HOME' && exec '$VMKT'"
+    local read_only="mount --bind '$XDG_CONFIG_HOME' '$XDG_CONFIG_HOME' &&
+        mount -o remount,bind,ro '$XDG_CONFIG_HOME' '$XDG_CONFIG_HOME'"
+    if unshare -m --propagation private sh -c "$read_only" 2>/dev/null; then
+        begin unshare -m --propagation private sh -c "$read_only && exec '$VMKT'"
         combos_shot "$CASE"
         check "$CASE: the stored mode and action are read" combos_as "$CASE" stored
         countdown
@@ -234,13 +239,7 @@ run_case config-read-only
 case_config_corrupt() {
     mkdir -p "$(dirname "$INI")"
     head -c 4096 /dev/urandom >"$INI"
-    begin
-    combos_shot "$CASE"
-    check "$CASE: starts with the defaults" combos_as "$CASE" defaults
-    countdown
-    falls_due
-    stop_alarm
-    toggle_balloon
+    defaults_ring_and_write
     good_file() { grep -q '^\[Software\]' "$INI" && grep -q '%U6C14%U7403%U63D0%U793A=1' "$INI"; }
     check "$CASE: the next write replaces the file with a good one" wait_for 5 good_file
     check "$CASE: the new file is text" eval '! grep -qaP "\x00" "$INI"'

@@ -136,7 +136,7 @@ int spaceWidth(const QFontMetrics& fm) {
 
 } // namespace
 
-const BarLabel::Run& BarLabel::run(const QString& text) const {
+const BarLabel::Run& BarLabel::run(const QString& text) {
     auto found = runs_.constFind(text);
     if (found != runs_.constEnd())
         return *found;
@@ -159,28 +159,26 @@ void BarLabel::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
 }
 
-int BarLabel::captionWidth() const {
-    const QFontMetrics fm(font());
-    int width = 0;
-    for (const QString& piece : runs(text()))
-        width += piece.front() == ' ' ? piece.size() * spaceWidth(fm) : run(piece).advance;
-    return width;
-}
-
 void BarLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect inner = rect().adjusted(1, 1, -1, -1);
     const QFontMetrics fm(font());
+    const int space = spaceWidth(fm);
+    const QStringList pieces = runs(text());
     int x = inner.left();
-    if (alignment() & Qt::AlignHCenter)
-        x += (inner.width() - captionWidth()) / 2;
+    if (alignment() & Qt::AlignHCenter) {
+        int width = 0;
+        for (const QString& piece : pieces)
+            width += piece.front() == ' ' ? piece.size() * space : run(piece).advance;
+        x += (inner.width() - width) / 2;
+    }
     const int top = inner.top() + (inner.height() - fm.height() + 1) / 2;
     painter.setClipRect(inner);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
-    for (const QString& piece : runs(text())) {
+    for (const QString& piece : pieces) {
         if (piece.front() == ' ') {
-            x += piece.size() * spaceWidth(fm);
+            x += piece.size() * space;
             continue;
         }
         const Run& r = run(piece);

@@ -60,8 +60,6 @@ class BarLabel : public QLabel {
 public:
     BarLabel(bool centred, QWidget* parent);
     void setTextColour(const QColor& c);
-    // Width of the caption as drawn.
-    int captionWidth() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -70,16 +68,17 @@ protected:
 private:
     // A run of the caption laid out once: the status label is drawn anew
     // every second, and shaping its whole text again each time (three times:
-    // centring, drawing, advancing) was most of what an armed countdown
-    // cost. The runs recur ("剩余：", "小时", the numbers), so a small cache
-    // of them makes a tick's repaint mostly a copy of cached glyphs.
+    // centring, drawing, advancing) was a good part of what an armed
+    // countdown cost. The runs recur ("剩余：", "小时", the numbers), so a
+    // small cache of them makes a tick's repaint mostly a copy of cached
+    // glyphs.
     struct Run {
         QStaticText text;
         int advance = 0;
     };
-    const Run& run(const QString& text) const;
+    const Run& run(const QString& text);
 
-    mutable QHash<QString, Run> runs_;
+    QHash<QString, Run> runs_;
 };
 
 // A drop-down list that cannot be edited, drawn compact enough for the
