@@ -6,9 +6,13 @@
 #
 #   scripts/fuzz.sh            # a minute each, about six minutes in all
 #   scripts/fuzz.sh 3600       # the longer run: an hour each
+#   FUZZ_SEED=1 scripts/fuzz.sh 45   # the same mutations on every run (CI)
 #
+# Without FUZZ_SEED every run draws its own seed and so tries new inputs; with
+# it, a run repeats the inputs of an earlier one as far as the time allows.
 # A crashing input is kept in build-fuzz/artifacts/TARGET/ and the target's
-# output in build-fuzz/logs/TARGET.log. To replay one input:
+# output in build-fuzz/logs/TARGET.log; both are also printed (the input in
+# base64), so that a failure on another machine can be replayed. To replay:
 #   build-fuzz/fuzz_TARGET build-fuzz/artifacts/TARGET/crash-...
 # Needs clang 14 with libFuzzer (Debian: apt-get install clang-14) and Qt 6
 # Core (qt6-base-dev). FUZZ_CXX chooses another clang++.
@@ -53,6 +57,16 @@ extra_dirs() {
   esac
 }
 
+seed_args=()
+case ${FUZZ_SEED:-} in
+'') ;;
+*[!0-9]*)
+  echo "fuzz: FUZZ_SEED must be a number" >&2
+  exit 2
+  ;;
+*) seed_args=(-seed="$FUZZ_SEED") ;;
+esac
+
 failed=0
 mkdir -p "$build/logs"
 for target in fuzz_text_to_int fuzz_text_to_number fuzz_wave fuzz_registry_linux \
@@ -64,7 +78,7 @@ for target in fuzz_text_to_int fuzz_text_to_number fuzz_wave fuzz_registry_linux
   # libFuzzer writes new inputs to the first directory only.
   # shellcheck disable=SC2046
   if TMPDIR=$work/tmp/$target "$build/$target" -max_total_time="$seconds" -timeout=60 \
-    -print_final_stats=1 -artifact_prefix="$build/artifacts/$target/" \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$target/" "${seed_args[@]}" \
     "$corpus" $(extra_dirs "$target") >"$log" 2>&1; then
     status=ok
   else
@@ -81,5 +95,14 @@ for target in fuzz_text_to_int fuzz_text_to_number fuzz_wave fuzz_registry_linux
     line="$line; input ${artifact:-none}, log $log"
   fi
   echo "$line"
+  if [ "$status" != ok ]; then
+    # What went wrong, and the input that did it.
+    grep -E 'check failed|ERROR|SUMMARY|runtime error|^ *#[0-9]+ ' "$log" | head -n 30 | sed 's/^/  /'
+    if [ -n "${artifact:-}" ] && [ -f "$artifact" ]; then
+      echo "  input, base64:"
+      base64 "$artifact" | head -c 12000 | sed 's/^/    /'
+      echo
+    fi
+  fi
 done
 exit "$failed"

@@ -63,8 +63,19 @@ public:
 
 private:
     // ---- reporting ----
+    // Every report is one line, so that a line break in what was found (the
+    // text of an unexpected box, say) is written as the escape \r or \n.
     void report(const std::string& what) {
-        out_ << label_ << ':' << line_ << ": " << what << '\n';
+        out_ << label_ << ':' << line_ << ": ";
+        for (char c : what) {
+            if (c == '\r')
+                out_ << "\\r";
+            else if (c == '\n')
+                out_ << "\\n";
+            else
+                out_ << c;
+        }
+        out_ << '\n';
         passed_ = false;
     }
     void check(bool ok, const std::string& expected, const std::string& found) {

@@ -107,6 +107,16 @@ TEST(RunScenario, ABoxWithoutAnAnswerFailsTheScenario) {
                          "你的闹钟响铃时间太短，只有 3 秒，点“是”继续，点“否”返回操作。\n");
 }
 
+TEST(RunScenario, AReportStaysOneLineWhenTheBoxTextHasLineBreaks) {
+    std::ostringstream out;
+    EXPECT_FALSE(runScenario("s", "start\nmenu 关于\n", out));
+    const std::string report = out.str();
+    ASSERT_TRUE(report.starts_with("s:2: unexpected box: 关于Vemko / ---")) << report;
+    EXPECT_EQ(report.find('\n'), report.size() - 1) << report;
+    EXPECT_EQ(report.find('\r'), std::string::npos) << report;
+    EXPECT_NE(report.find("\\r\\n"), std::string::npos) << report;
+}
+
 TEST(RunFiles, CountsFilesAndSetsTheExitCode) {
     const std::string dir = ::testing::TempDir();
     const std::string good = dir + "/good.scenario", bad = dir + "/bad.scenario";
