@@ -85,9 +85,11 @@ for target in fuzz_text_to_int fuzz_text_to_number fuzz_wave fuzz_registry_linux
     status=FAILED
     failed=1
   fi
+  # A target that fails before its first report prints no figures: the greps
+  # below may find nothing.
   runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -n 1)
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
-  ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2 || true)
+  ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2 || true)
   units=$(find "$corpus" -type f | wc -l)
   line="$target: $status, ${runs:-?} runs in ${seconds}s, cov ${cov:-?}, ft ${ft:-?}, corpus $units"
   if [ "$status" != ok ]; then
@@ -97,10 +99,10 @@ for target in fuzz_text_to_int fuzz_text_to_number fuzz_wave fuzz_registry_linux
   echo "$line"
   if [ "$status" != ok ]; then
     # What went wrong, and the input that did it.
-    grep -E 'check failed|ERROR|SUMMARY|runtime error|^ *#[0-9]+ ' "$log" | head -n 30 | sed 's/^/  /'
+    grep -E 'check failed|ERROR|SUMMARY|runtime error|^ *#[0-9]+ ' "$log" | head -n 30 | sed 's/^/  /' || true
     if [ -n "${artifact:-}" ] && [ -f "$artifact" ]; then
       echo "  input, base64:"
-      base64 "$artifact" | head -c 12000 | sed 's/^/    /'
+      base64 "$artifact" | head -c 12000 | sed 's/^/    /' || true
       echo
     fi
   fi
