@@ -119,6 +119,15 @@ stop_recording() {
     kill "$REC" 2>/dev/null
     wait "$REC" 2>/dev/null
 }
+# A countdown falls due and its ring is stopped; the program then closes, and
+# the settings it started with are still stored.
+rings_closes_and_keeps_settings() {
+    countdown
+    falls_due
+    stop_alarm
+    closes
+    check "$CASE: the settings are kept" settings_kept
+}
 # Runs case NAME (the function case_NAME, with - as _) in a fresh world,
 # when FAULTS matches its name (all cases by default); the program's output
 # follows a failed case.
@@ -142,11 +151,7 @@ case_no_sound_server() {
     write_settings 4 0 0
     begin
     combos_shot defaults
-    countdown
-    falls_due
-    stop_alarm
-    closes
-    check "$CASE: the settings are kept" settings_kept
+    rings_closes_and_keeps_settings
 }
 run_case no-sound-server
 
@@ -328,11 +333,7 @@ run_case sound-server-restart
 no_dbus() { # the action's index in the list
     write_settings 180 0 "$1"
     begin
-    countdown
-    falls_due
-    stop_alarm
-    closes
-    check "$CASE: the settings are kept" settings_kept
+    rings_closes_and_keeps_settings
 }
 case_no_dbus_power_off() { no_dbus 4; }
 case_no_dbus_suspend() { no_dbus 5; }
@@ -351,11 +352,7 @@ case_frozen_bus() {
     kill -STOP "$BUS_PID"
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$T/frozen-bus.socket
     begin
-    countdown
-    falls_due
-    stop_alarm
-    closes
-    check "$CASE: the settings are kept" settings_kept
+    rings_closes_and_keeps_settings
     export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$T/no-system-bus
     kill -CONT "$BUS_PID"
     kill "$BUS_PID"
