@@ -123,10 +123,25 @@ shot screen-tray
 
 # ---- tray double-clicks hide and show the strip -----------------------------
 
-at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-check "double-click on the tray icon hides the strip" wait_for 10 gone "$STRIP"
-at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-check "double-click again shows it" wait_for 10 mapped "$STRIP"
+# Double-clicks the tray icon until COMMAND holds, at most three times, and
+# reports DESCRIPTION with the number of double-clicks. On a busy machine a
+# double-click can arrive as two single clicks, which change nothing; so each
+# one starts well past the double-click interval of the clicks before it.
+check_tray_toggle() { # check_tray_toggle DESCRIPTION COMMAND...
+    local what=$1 try
+    shift
+    for try in 1 2 3; do
+        sleep 0.5
+        at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
+        if wait_for 4 "$@"; then
+            pass "$what (double-clicked $try times)"
+            return 0
+        fi
+    done
+    fail "$what"
+}
+check_tray_toggle "double-click on the tray icon hides the strip" gone "$STRIP"
+check_tray_toggle "double-click again shows it" mapped "$STRIP"
 geometry=$(xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x","y}')
 check "shown again at the same place (found $geometry)" [ "$geometry" = "551,0" ]
 check "still out of the taskbar after showing again" \
@@ -137,10 +152,13 @@ check "still out of the taskbar after showing again" \
 tray_menu() { at "$IX" "$IY" && xdotool click 3; }
 ABOUT=
 find_about() { ABOUT=$(xdotool search --onlyvisible --name 'Vemko$' 2>/dev/null | head -1); [ -n "$ABOUT" ]; }
-before=$(windows)
-tray_menu
-MENU=
-check "right click on the tray icon opens the menu" wait_for 10 find_menu
+# A right click that a busy machine lost opens nothing: it is given again,
+# three times at most.
+if menu_until find_menu tray_menu; then
+    pass "right click on the tray icon opens the menu (menu opened $MENU_TRIES times)"
+else
+    fail "right click on the tray icon opens the menu"
+fi
 sleep 0.3
 shot menu-open
 xdotool key Escape
@@ -242,10 +260,8 @@ place() { xwininfo -id "$STRIP" | awk '/Absolute upper-left X/ {x=$NF} /Absolute
 at_351_100() { [ "$(place)" = "351,100" ]; }
 wait_for 6 at_351_100
 check "dragging the label moves the strip (found $(place))" at_351_100
-at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-wait_for 10 gone "$STRIP"
-at "$IX" "$IY" && xdotool click --repeat 2 --delay 60 1
-wait_for 10 mapped "$STRIP"
+check_tray_toggle "double-click hides the moved strip" gone "$STRIP"
+check_tray_toggle "double-click shows it again" mapped "$STRIP"
 check "hidden and shown again, it keeps the new place (found $(place))" at_351_100
 X=351
 at $((X + 319)) 112 && xdotool click 1

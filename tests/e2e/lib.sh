@@ -112,7 +112,9 @@ shot() { # shot NAME [GEOMETRY]: a screenshot into ART, the whole screen or a pa
     [ -n "${ART:-}" ] || return 0
     import -display "$DISPLAY" -window root ${2:+-crop "$2"} "$ART/$1.png" 2>/dev/null
 }
-mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# Without an id xwininfo would wait for a window to be picked by a click,
+# holding the pointer (and every click of the test) until then.
+mapped() { [ -n "$1" ] && xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 gone() { ! mapped "$1"; } # unmapped or destroyed
 # Moves the pointer and waits until it is there (xdotool's own --sync waits
 # for a motion that never comes when the pointer is there already).
@@ -188,7 +190,8 @@ find_menu() { MENU=$(new_window "$before"); [ -n "$MENU" ]; }
 # Opens a popup menu with the command OPEN (a right click), presses KEYS once
 # the menu has taken the keyboard and waits for the command DONE to succeed.
 # On a busy machine a menu can show before it holds the keyboard and miss the
-# keys; it is then closed and opened again, three times at most.
+# keys, and a right click can be lost; the menu is then closed and opened
+# again, three times at most. Without KEYS it only waits for DONE.
 MENU_TRIES=0
 menu_until() { # menu_until DONE OPEN KEYS...
     local done=$1 open=$2 try
@@ -200,7 +203,7 @@ menu_until() { # menu_until DONE OPEN KEYS...
         MENU=
         wait_for 10 find_menu || continue
         sleep "0.$((try * 3))"
-        xdotool key --delay 100 "$@"
+        (($# == 0)) || xdotool key --delay 100 "$@"
         wait_for 5 "$done" && return 0
         local left=5
         while [ -n "$(new_window "$before")" ] && ((left-- > 0)); do
