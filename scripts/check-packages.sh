@@ -44,10 +44,20 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-display=:$((90 + RANDOM % 8))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb takes a free display itself and writes its number once it accepts
+# connections.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+display=
+for _ in $(seq 200); do
+  n=$(cat "$work/display" 2>/dev/null) || true
+  if [ -n "$n" ]; then
+    display=:$n
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$display" ] || fail "Xvfb did not start in 20 s: $(cat "$work/xvfb.log")"
 DISPLAY=$display XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/xdg \
   PULSE_SERVER=unix:$work/none /usr/bin/vmkt >"$work/out" 2>&1 &
 vmkt_pid=$!
